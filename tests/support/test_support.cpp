@@ -1,0 +1,128 @@
+#include "tests/support/test_support.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <stdlib.h>
+
+namespace fs = std::filesystem;
+
+std::string CorpusDir() {
+  std::string dir = QUORIN_CORPUS_DIR;
+  return fs::is_directory(dir) ? dir : std::string();
+}
+
+std::string TestDataDir() { return QUORIN_TEST_DATA_DIR; }
+
+Bytes ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFileBytes(const std::string& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+TempDir::TempDir() {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern = std::string(base && *base ? base : "/tmp") + "/quorin-test-XXXXXX";
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back(0);
+  if (!mkdtemp(buffer.data())) throw std::runtime_error("mkdtemp failed");
+  Dir = buffer.data();
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  // Tests may leave read-only folders behind; make them removable first.
+  for (auto& entry : fs::recursive_directory_iterator(Dir, ignored))
+    fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+  fs::remove_all(Dir, ignored);
+}
+
+const BITMAPINFOHEADER& DibHandle::Header() const {
+  auto* block = static_cast<const BITMAPINFOHEADER*>(GlobalLock(H));
+  GlobalUnlock(H);
+  return *block;
+}
+
+const RGBQUAD* DibHandle::ColourTable() const {
+  auto* base = reinterpret_cast<const std::uint8_t*>(&Header());
+  return reinterpret_cast<const RGBQUAD*>(base + 40 +
+                                          (Header().biCompression == BI_BITFIELDS ? 12 : 0));
+}
+
+const std::uint8_t* DibHandle::Bits() const {
+  return reinterpret_cast<const std::uint8_t*>(ColourTable()) + Header().biClrUsed * 4;
+}
+
+namespace {
+void Put16(Bytes& b, std::size_t at, std::uint32_t v) {
+  b[at] = std::uint8_t(v);
+  b[at + 1] = std::uint8_t(v >> 8);
+}
+void Put32(Bytes& b, std::size_t at, std::uint32_t v) {
+  Put16(b, at, v);
+  Put16(b, at + 2, v >> 16);
+}
+}  // namespace
+
+Bytes MakeBmp(int width, int height, int bitCount, const PixelFn& pixel,
+              const std::vector<COLORREF>& colours) {
+  std::size_t stride = ((std::size_t(width) * bitCount + 31) / 32) * 4;
+  std::size_t offBits = 54 + colours.size() * 4;
+  Bytes b(offBits + stride * height, 0);
+  b[0] = 'B';
+  b[1] = 'M';
+  Put32(b, 2, std::uint32_t(b.size()));
+  Put32(b, 10, std::uint32_t(offBits));
+  Put32(b, 14, 40);
+  Put32(b, 18, std::uint32_t(width));
+  Put32(b, 22, std::uint32_t(height));
+  Put16(b, 26, 1);
+  Put16(b, 28, std::uint32_t(bitCount));
+  Put32(b, 34, std::uint32_t(stride * height));
+  Put32(b, 46, std::uint32_t(colours.size()));
+  for (std::size_t i = 0; i < colours.size(); ++i) {
+    b[54 + i * 4] = GetBValue(colours[i]);
+    b[55 + i * 4] = GetGValue(colours[i]);
+    b[56 + i * 4] = GetRValue(colours[i]);
+  }
+  for (int y = 0; y < height; ++y) {
+    std::uint8_t* row = &b[offBits + stride * std::size_t(height - 1 - y)];
+    for (int x = 0; x < width; ++x) {
+      std::uint32_t v = pixel(x, y);
+      if (bitCount == 24) {
+        row[x * 3] = GetBValue(v);
+        row[x * 3 + 1] = GetGValue(v);
+        row[x * 3 + 2] = GetRValue(v);
+      } else if (bitCount == 8) {
+        row[x] = std::uint8_t(v);
+      } else {
+        int perByte = 8 / bitCount;
+        int shift = 8 - bitCount * (x % perByte + 1);
+        row[x / perByte] |= std::uint8_t(v << shift);
+      }
+    }
+  }
+  return b;
+}
+
+Bytes MakeRedRectangleBmp(int bitCount) {
+  auto inside = [](int x, int y) { return x >= 10 && x <= 19 && y >= 5 && y <= 14; };
+  if (bitCount == 24)
+    return MakeBmp(300, 200, 24, [&](int x, int y) {
+      return inside(x, y) ? RGB(255, 0, 0) : RGB(255, 255, 255);
+    });
+  return MakeBmp(300, 200, bitCount, [&](int x, int y) { return inside(x, y) ? 1u : 0u; },
+                 {RGB(255, 255, 255), RGB(255, 0, 0)});
+}
+
+std::uint64_t Digest(const std::uint8_t* data, std::size_t size) {
+  std::uint64_t h = 1469598103934665603ull;
+  for (std::size_t i = 0; i < size; ++i) h = (h ^ data[i]) * 1099511628211ull;
+  return h;
+}
