@@ -156,7 +156,14 @@ int TBitmap_Base::Load(const char* path) {
 
 int TBitmap_Base::LoadFromHandle(int file, const char* options) {
   Release();
+  // The geometry members stay as they are, but nothing may point into the
+  // block that was just released.
   Handle = nullptr;
+  Header = nullptr;
+  Info = nullptr;
+  Bits = nullptr;
+  Palette = nullptr;
+  Masks = nullptr;
   if (file < 0) return kErrOpen;
   int result = ReadHeader(file, options);
   if (result != kOk) return result;
@@ -164,13 +171,23 @@ int TBitmap_Base::LoadFromHandle(int file, const char* options) {
 }
 
 int TBitmap_Base::AllocateAndRead(int file) {
+  if (!AllocateBlock()) return kErrMemory;
+  if (HasMasks && _read(file, Masks, 12) != 12) return kErrShortRead;
+  if (ColorsForBitCount(WORD(BitCount)) != 0) {
+    int result = ReadPalette(file, Palette);
+    if (result != kOk) return result;
+  }
+  return ReadBits(file, Bits);
+}
+
+bool TBitmap_Base::AllocateBlock() {
   // Sizes that do not describe a block we could hold are a memory failure:
   // the same answer an allocator gives for an impossible request.
-  if (!SizesAreSane()) return kErrMemory;
+  if (!SizesAreSane()) return false;
   Handle = GlobalAlloc(GHND, std::size_t(DibSize));
-  if (!Handle) return kErrMemory;
+  if (!Handle) return false;
   auto* block = static_cast<BYTE*>(GlobalLock(Handle));
-  if (!block) return kErrMemory;
+  if (!block) return false;
 
   Header = reinterpret_cast<BITMAPINFOHEADER*>(block);
   Info = reinterpret_cast<BITMAPINFO*>(block);
@@ -186,21 +203,11 @@ int TBitmap_Base::AllocateAndRead(int file) {
   Header->biClrUsed = DWORD(Colors);
   Header->biClrImportant = DWORD(ColorsImportant);
 
-  if (HasMasks) {
-    Masks = reinterpret_cast<DWORD*>(block + 40);
-    Palette = reinterpret_cast<RGBQUAD*>(block + 52);
-    Bits = block + 52 + PaletteBytes;
-    if (_read(file, Masks, 12) != 12) return kErrShortRead;
-  } else {
-    Masks = nullptr;
-    Palette = reinterpret_cast<RGBQUAD*>(block + 40);
-    Bits = block + 40 + PaletteBytes;
-  }
-  if (ColorsForBitCount(WORD(BitCount)) != 0) {
-    int result = ReadPalette(file, Palette);
-    if (result != kOk) return result;
-  }
-  return ReadBits(file, Bits);
+  std::size_t masksBytes = HasMasks ? 12 : 0;
+  Masks = HasMasks ? reinterpret_cast<DWORD*>(block + 40) : nullptr;
+  Palette = reinterpret_cast<RGBQUAD*>(block + 40 + masksBytes);
+  Bits = block + 40 + masksBytes + PaletteBytes;
+  return true;
 }
 
 TBitmap_Base::AHEAD::AHEAD() : Buffer(static_cast<BYTE*>(std::malloc(kBufferSize))) {}

@@ -1,6 +1,7 @@
 #include "tests/support/test_support.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -109,6 +110,15 @@ Bytes MakeBmp(int width, int height, int bitCount, const PixelFn& pixel,
     }
   }
   return b;
+}
+
+HGLOBAL MakePackedDib(int width, int height, int bitCount, const PixelFn& pixel,
+                      const std::vector<COLORREF>& colours) {
+  Bytes file = MakeBmp(width, height, bitCount, pixel, colours);
+  HGLOBAL block = GlobalAlloc(GHND, file.size() - 14);
+  std::memcpy(GlobalLock(block), file.data() + 14, file.size() - 14);
+  GlobalUnlock(block);
+  return block;
 }
 
 Bytes MakeRedRectangleBmp(int bitCount) {

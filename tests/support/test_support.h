@@ -66,6 +66,11 @@ using PixelFn = std::function<std::uint32_t(int x, int y)>;
 Bytes MakeBmp(int width, int height, int bitCount, const PixelFn& pixel,
               const std::vector<COLORREF>& colours = {});
 
+// The same picture as a packed DIB in a new global block (the file's bytes
+// after its 14-byte file header).
+HGLOBAL MakePackedDib(int width, int height, int bitCount, const PixelFn& pixel,
+                      const std::vector<COLORREF>& colours = {});
+
 // The picture used throughout: 300 x 200 white with a red rectangle over
 // columns 10..19 and rows 5..14, at 24 bits or as 8 bits with the colour table
 // white, red.
