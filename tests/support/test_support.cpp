@@ -6,7 +6,10 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <fcntl.h>
+#include <spawn.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 
 namespace fs = std::filesystem;
 
@@ -129,6 +132,31 @@ Bytes MakeRedRectangleBmp(int bitCount) {
     });
   return MakeBmp(300, 200, bitCount, [&](int x, int y) { return inside(x, y) ? 1u : 0u; },
                  {RGB(255, 255, 255), RGB(255, 0, 0)});
+}
+
+CommandResult RunCommand(const std::vector<std::string>& argv) {
+  TempDir scratch;
+  const std::string outPath = scratch.File("out"), errPath = scratch.File("err");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT, 0600);
+  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT, 0600);
+  std::vector<char*> args;
+  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  CommandResult result;
+  pid_t pid;
+  if (posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ) == 0) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  Bytes out = ReadFileBytes(outPath), err = ReadFileBytes(errPath);
+  result.out.assign(out.begin(), out.end());
+  result.err.assign(err.begin(), err.end());
+  return result;
 }
 
 std::uint64_t Digest(const std::uint8_t* data, std::size_t size) {

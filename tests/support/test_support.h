@@ -76,5 +76,13 @@ HGLOBAL MakePackedDib(int width, int height, int bitCount, const PixelFn& pixel,
 // white, red.
 Bytes MakeRedRectangleBmp(int bitCount = 24);
 
+// Runs a program to its end and collects its exit status and output.
+struct CommandResult {
+  int status = -1;  // exit status, or -1 when it did not exit normally
+  std::string out;
+  std::string err;
+};
+CommandResult RunCommand(const std::vector<std::string>& argv);
+
 // FNV-1a over bytes, for compact pixel digests in tables.
 std::uint64_t Digest(const std::uint8_t* data, std::size_t size);
