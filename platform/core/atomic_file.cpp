@@ -11,11 +11,15 @@
 
 TAtomicFile::TAtomicFile(const std::string& target) : Target(target) {
   if (target.empty() || target.back() == '/') return;
+  // A short hidden name in the same folder (so the rename stays on one file
+  // system), whatever the length of the target's own name.
+  const std::size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
   std::random_device seed;
   for (int attempt = 0; attempt < 100 && Fd < 0; ++attempt) {
-    char suffix[16];
-    std::snprintf(suffix, sizeof suffix, ".tmp%08x", unsigned(seed()));
-    TempPath = target + suffix;
+    char name[24];
+    std::snprintf(name, sizeof name, ".tmp-%08x", unsigned(seed()));
+    TempPath = folder + name;
     // O_EXCL: never reuse a name that exists; 0666 lets the umask decide.
     Fd = ::open(TempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (Fd < 0 && errno != EEXIST) break;
