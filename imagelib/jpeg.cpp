@@ -3,7 +3,6 @@
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 
 #include <jpeglib.h>
 
@@ -47,7 +46,7 @@ constexpr int kGreyColours = 256;
 WORD BitsForOutput(const jpeg_decompress_struct& cinfo) {
   switch (cinfo.out_color_space) {
     case JCS_GRAYSCALE: return 8;
-    case JCS_RGB: return 24;
+    case JCS_EXT_BGR: return 24;
     default: return 0;
   }
 }
@@ -95,24 +94,12 @@ void start_dib_output(cjpeg_dest_struct* dest, j_decompress_ptr cinfo) {
   FillHeader(*dest, bits, colours);
 }
 
-// Stores scanlines top of the picture first, so they fill the bottom-up DIB
-// from its last row upwards.
-void put_dib_rows(cjpeg_dest_struct* dest, j_decompress_ptr cinfo, JDIMENSION rows,
-                  JSAMPARRAY scanlines) {
-  for (JDIMENSION r = 0; r < rows && dest->rowsStored < dest->height; ++r) {
-    BYTE* to = dest->pixels + std::size_t(dest->height - dest->rowsStored - 1) * dest->stride;
-    const JSAMPLE* from = scanlines[r];
-    if (cinfo->out_color_space == JCS_GRAYSCALE) {
-      std::memcpy(to, from, dest->width);
-    } else {
-      for (JDIMENSION x = 0; x < dest->width; ++x, from += 3, to += 3) {
-        to[0] = from[2];
-        to[1] = from[1];
-        to[2] = from[0];
-      }
-    }
-    ++dest->rowsStored;
-  }
+// Decodes the next scanline straight into its DIB row. The top of the
+// picture comes first and lands in the last row, so the rows fill upwards.
+// Called only while rowsStored < height.
+void put_dib_rows(cjpeg_dest_struct* dest, j_decompress_ptr cinfo) {
+  JSAMPROW row = dest->pixels + std::size_t(dest->height - dest->rowsStored - 1) * dest->stride;
+  dest->rowsStored += jpeg_read_scanlines(cinfo, &row, 1);
 }
 
 // Runs libjpeg over the open file into dest. False when the library raised
@@ -128,6 +115,10 @@ bool Decode(std::FILE* file, jpeg_decompress_struct* cinfo, dib_error_mgr* jerr,
   jpeg_create_decompress(cinfo);
   jpeg_stdio_src(cinfo, file);
   jpeg_read_header(cinfo, TRUE);
+  // The DIB keeps blue, green, red. libjpeg-turbo's colour converter writes
+  // that order itself, with the samples of the default RGB output, so no
+  // pass over the pixels is needed to swap them.
+  if (cinfo->out_color_space == JCS_RGB) cinfo->out_color_space = JCS_EXT_BGR;
   // The layout and size are known from the header: refuse before the
   // decompressor allocates its own buffers for a picture we cannot hold.
   start_dib_output(dest, cinfo);
@@ -136,13 +127,8 @@ bool Decode(std::FILE* file, jpeg_decompress_struct* cinfo, dib_error_mgr* jerr,
     return false;
   }
   jpeg_start_decompress(cinfo);
-  JSAMPARRAY scanline = (*cinfo->mem->alloc_sarray)(
-      reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
-      cinfo->output_width * JDIMENSION(cinfo->output_components), 1);
-  while (cinfo->output_scanline < cinfo->output_height) {
-    JDIMENSION rows = jpeg_read_scanlines(cinfo, scanline, 1);
-    put_dib_rows(dest, cinfo, rows, scanline);
-  }
+  while (cinfo->output_scanline < cinfo->output_height && dest->rowsStored < dest->height)
+    put_dib_rows(dest, cinfo);
   jpeg_finish_decompress(cinfo);
   jpeg_destroy_decompress(cinfo);
   return true;
