@@ -115,6 +115,11 @@ bool FileExists(const char* path) { return path && _access(path, _F_OK) == 0; }
 
 bool CreatePathTo(const std::string& path) {
   if (path.size() >= std::size_t(MAX_PATH)) return false;
+  // When the deepest prefix exists, every shorter one does: one look saves
+  // a look per level for every file of a long copy list.
+  const std::size_t last = path.rfind('/');
+  if (last == std::string::npos || last == 0 || FileExists(path.substr(0, last).c_str()))
+    return true;
   // Position 0 is skipped: the root always exists and is never created.
   for (std::size_t i = 1; i < path.size(); ++i) {
     if (path[i] != '/') continue;
@@ -126,10 +131,15 @@ bool CreatePathTo(const std::string& path) {
 
 bool CopyOneFile(const char* source, const char* target, bool resetAttributes) {
   if (!source || !target) return false;
-  if (std::strcmp(source, target) == 0 || IsSameFile(source, target)) return true;
-  bool copied = CopyFileA(source, target, FALSE) != FALSE;
+  if (std::strcmp(source, target) == 0) return true;
+  switch (CopyFileTo(source, target, false, resetAttributes)) {
+    case CopyOutcome::Copied: return true;
+    case CopyOutcome::SameFile: return true;
+    case CopyOutcome::Failed: break;
+  }
+  // The old target, if any, is reset all the same.
   if (resetAttributes) SetFileOwnerWritable(target);
-  return copied;
+  return false;
 }
 
 std::string& ModuleDirectory(std::string& buffer) {

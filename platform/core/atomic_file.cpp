@@ -9,28 +9,50 @@
 
 #include "platform/core/lowio.h"
 
+namespace {
+std::string FolderOf(const std::string& target) {
+  const std::size_t slash = target.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : target.substr(0, slash);
+}
+
+// A short hidden name in the target's folder (so a rename stays on one file
+// system), whatever the length of the target's own name.
+std::string TempNameBeside(const std::string& target) {
+  static std::random_device seed;
+  std::string folder = FolderOf(target);
+  char name[24];
+  std::snprintf(name, sizeof name, "%s.tmp-%08x", folder.back() == '/' ? "" : "/",
+                unsigned(seed()));
+  return folder + name;
+}
+
+std::string ProcPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
+}  // namespace
+
 TAtomicFile::TAtomicFile(const std::string& target) : Target(target) {
   if (target.empty() || target.back() == '/') return;
-  // A short hidden name in the same folder (so the rename stays on one file
-  // system), whatever the length of the target's own name.
-  const std::size_t slash = target.rfind('/');
-  const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-  std::random_device seed;
+  // An unnamed file in the target's folder: nothing shows in the folder
+  // until Commit links it, and nothing is left if the program dies first.
+  Fd = ::open(FolderOf(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (Fd < 0) OpenNamedTemp();
+}
+
+// For file systems without unnamed files.
+void TAtomicFile::OpenNamedTemp() {
   for (int attempt = 0; attempt < 100 && Fd < 0; ++attempt) {
-    char name[24];
-    std::snprintf(name, sizeof name, ".tmp-%08x", unsigned(seed()));
-    TempPath = folder + name;
+    TempPath = TempNameBeside(Target);
     // O_EXCL: never reuse a name that exists; 0666 lets the umask decide.
     Fd = ::open(TempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (Fd < 0 && errno != EEXIST) break;
   }
+  if (Fd < 0) TempPath.clear();
 }
 
 TAtomicFile::~TAtomicFile() {
-  if (Fd >= 0) {
-    ::close(Fd);
-    ::unlink(TempPath.c_str());
-  }
+  if (Fd < 0) return;
+  ::close(Fd);
+  if (!TempPath.empty()) ::unlink(TempPath.c_str());
 }
 
 void TAtomicFile::Write(const void* data, std::size_t size) {
@@ -40,9 +62,28 @@ void TAtomicFile::Write(const void* data, std::size_t size) {
 
 bool TAtomicFile::Commit() {
   if (Fd < 0) return false;
-  bool ok = !Failed && ::close(Fd) == 0;
+  if (Failed) return false;
+  bool ok = TempPath.empty() ? LinkUnnamed() : ::rename(TempPath.c_str(), Target.c_str()) == 0;
+  ok = ::close(Fd) == 0 && ok;
   Fd = -1;
-  if (ok && ::rename(TempPath.c_str(), Target.c_str()) == 0) return true;
-  ::unlink(TempPath.c_str());
+  if (!ok && !TempPath.empty()) ::unlink(TempPath.c_str());
+  TempPath.clear();
+  return ok;
+}
+
+// Gives the unnamed file the target's name: directly when the name is
+// free, else under a temporary name that then replaces the target.
+bool TAtomicFile::LinkUnnamed() {
+  const std::string self = ProcPath(Fd);
+  if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, Target.c_str(), AT_SYMLINK_FOLLOW) == 0)
+    return true;
+  if (errno != EEXIST) return false;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    TempPath = TempNameBeside(Target);
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, TempPath.c_str(), AT_SYMLINK_FOLLOW) == 0)
+      return ::rename(TempPath.c_str(), Target.c_str()) == 0;
+    if (errno != EEXIST) break;
+  }
+  TempPath.clear();
   return false;
 }

@@ -1,6 +1,8 @@
 // Writing a file so that readers never see it half-written: the bytes go to
-// a new file beside the target, which replaces the target only when every
-// byte is written. A failed write leaves an existing target untouched.
+// a new unnamed file in the target's folder (a hidden temporary one where
+// the file system has no unnamed files), which takes the target's place only
+// when every byte is written. A failed or interrupted write leaves an
+// existing target untouched and nothing behind.
 #pragma once
 
 #include <cstddef>
@@ -27,8 +29,11 @@ class TAtomicFile {
   bool Commit();
 
  private:
+  void OpenNamedTemp();
+  bool LinkUnnamed();
+
   std::string Target;
-  std::string TempPath;
+  std::string TempPath;  // empty while the file has no name
   int Fd = -1;
   bool Failed = false;
 };

@@ -67,12 +67,14 @@ bool CopyContents(int in, int out) {
   }
 }
 
-bool TakeOverMetadata(int fd, const struct stat& from) {
+bool TakeOverMetadata(int fd, const struct stat& from, bool ownerWritable) {
   struct timespec times[2];
   times[0].tv_sec = 0;
   times[0].tv_nsec = UTIME_OMIT;
   times[1] = from.st_mtim;
-  return ::fchmod(fd, from.st_mode & 0777) == 0 && ::futimens(fd, times) == 0;
+  mode_t mode = from.st_mode & 0777;
+  if (ownerWritable) mode |= S_IRUSR | S_IWUSR;
+  return ::fchmod(fd, mode) == 0 && ::futimens(fd, times) == 0;
 }
 
 bool SameInode(const struct stat& a, const struct stat& b) {
@@ -80,20 +82,30 @@ bool SameInode(const struct stat& a, const struct stat& b) {
 }
 }  // namespace
 
-BOOL CopyFileA(const char* source, const char* target, BOOL failIfExists) {
-  if (!source || !target || !*target) return FALSE;
+CopyOutcome CopyFileTo(const char* source, const char* target, bool failIfExists,
+                       bool ownerWritable) {
+  if (!source || !target || !*target) return CopyOutcome::Failed;
   // Non-blocking, so that a named pipe given as source cannot hang the open.
   TFileHandle in(::open(source, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   struct stat from;
-  if (!in.IsOpen() || ::fstat(in.Get(), &from) != 0 || !S_ISREG(from.st_mode)) return FALSE;
+  if (!in.IsOpen() || ::fstat(in.Get(), &from) != 0)
+    return IsSameFile(source, target) ? CopyOutcome::SameFile : CopyOutcome::Failed;
   struct stat existing;
-  if (::stat(target, &existing) == 0 && (failIfExists || SameInode(from, existing))) return FALSE;
+  if (::stat(target, &existing) == 0) {
+    if (SameInode(from, existing)) return CopyOutcome::SameFile;
+    if (failIfExists) return CopyOutcome::Failed;
+  }
+  if (!S_ISREG(from.st_mode)) return CopyOutcome::Failed;
 
   TAtomicFile temp(target);
   if (!temp.IsOpen() || !CopyContents(in.Get(), temp.Handle()) ||
-      !TakeOverMetadata(temp.Handle(), from))
-    return FALSE;
-  return temp.Commit() ? TRUE : FALSE;
+      !TakeOverMetadata(temp.Handle(), from, ownerWritable))
+    return CopyOutcome::Failed;
+  return temp.Commit() ? CopyOutcome::Copied : CopyOutcome::Failed;
+}
+
+BOOL CopyFileA(const char* source, const char* target, BOOL failIfExists) {
+  return CopyFileTo(source, target, failIfExists, false) == CopyOutcome::Copied;
 }
 
 bool IsSameFile(const char* a, const char* b) {
@@ -104,7 +116,8 @@ bool IsSameFile(const char* a, const char* b) {
 bool SetFileOwnerWritable(const char* path) {
   struct stat st;
   if (!path || ::stat(path, &st) != 0) return false;
-  return ::chmod(path, (st.st_mode & 07777) | S_IRUSR | S_IWUSR) == 0;
+  const mode_t wanted = (st.st_mode & 07777) | S_IRUSR | S_IWUSR;
+  return wanted == (st.st_mode & 07777) || ::chmod(path, wanted) == 0;
 }
 
 namespace {

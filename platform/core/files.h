@@ -30,6 +30,13 @@ int _chdir(const char* path);
 // changes nothing.
 BOOL CopyFileA(const char* source, const char* target, BOOL failIfExists);
 
+enum class CopyOutcome { Copied, SameFile, Failed };
+// CopyFileA that also tells a copy onto the same file (nothing done) from a
+// failure, and with ownerWritable leaves the new target readable and
+// writable by its owner, in one pass over the file's metadata.
+CopyOutcome CopyFileTo(const char* source, const char* target, bool failIfExists,
+                       bool ownerWritable);
+
 // True when both paths exist and name the same file (device and inode).
 bool IsSameFile(const char* a, const char* b);
 
