@@ -132,6 +132,10 @@ class TBitmap_Base {
   // True when the sizes set by ComputeSizes describe a block that can be
   // allocated: positive, consistent, and within kMaxDibBytes.
   bool SizesAreSane() const;
+  // Allocates the zero-filled block for the sizes set by ComputeSizes, locks
+  // it, fills its header and points Header, Info, Masks, Palette and Bits
+  // into it. False when the sizes are not sane or memory cannot be had.
+  bool AllocateBlock();
 
  private:
   void ResetMembers();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "imagelib/bitmap_base.h"
+#include "imagelib/byte_cursor.h"
 
 class _TDIB : public TBitmap_Base {
  public:
@@ -26,4 +27,15 @@ class _TDIB : public TBitmap_Base {
   DWORD SwapMonoColors = 0;
   DWORD InvertBits = 0;
   std::int16_t FormatVersion = 0;
+
+ private:
+  int LocateBitmap(int file, long index);
+  int ParseCoreHeader(ByteCursor& info);
+  int ParseInfoHeader(ByteCursor& info);
+  int CheckPixelDataPresent(int file) const;
+  int ReadPixels(int file, BYTE* bits);
+  void FlipRows(BYTE* bits) const;
+
+  // The file stores its rows top row first (negative height).
+  bool TopDown = false;
 };
