@@ -2,14 +2,13 @@
 // decoding the same file into a plain RGB buffer.
 #include <benchmark/benchmark.h>
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "bench/bench_files.h"
 #include "imagelib/jpeg.h"
 
 // After our headers: jpeglib.h defines TRUE and FALSE as macros.
@@ -19,55 +18,45 @@ namespace {
 constexpr JDIMENSION kSide = 4096;  // 16 megapixels
 
 // A photo-like picture (smooth gradients with fine texture), quality 90 and
-// the library's default 4:2:0 sampling, in a temporary file.
-class JpegFile {
- public:
-  JpegFile() {
-    char name[] = "/tmp/quorin-bench-XXXXXX";
-    int fd = mkstemp(name);
-    Path = name;
-    std::FILE* out = fdopen(fd, "wb");
-    Write(out);
-    std::fclose(out);
-  }
-  ~JpegFile() { unlink(Path.c_str()); }
-  std::string Path;
-
- private:
-  static void Write(std::FILE* out) {
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr jerr;
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_compress(&cinfo);
-    jpeg_stdio_dest(&cinfo, out);
-    cinfo.image_width = cinfo.image_height = kSide;
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 90, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<JSAMPLE> row(kSide * 3);
-    for (JDIMENSION y = 0; y < kSide; ++y) {
-      for (JDIMENSION x = 0; x < kSide; ++x) {
-        row[3 * x] = JSAMPLE(x / 16 + ((x * y) >> 5 & 15));
-        row[3 * x + 1] = JSAMPLE(y / 16 + ((x ^ y) & 31));
-        row[3 * x + 2] = JSAMPLE((x + y) / 32 + ((x * 7 + y * 13) & 7));
-      }
-      JSAMPROW rows[1] = {row.data()};
-      jpeg_write_scanlines(&cinfo, rows, 1);
+// the library's default 4:2:0 sampling.
+std::vector<std::uint8_t> EncodePicture() {
+  jpeg_compress_struct cinfo;
+  jpeg_error_mgr jerr;
+  cinfo.err = jpeg_std_error(&jerr);
+  jpeg_create_compress(&cinfo);
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&cinfo, &buffer, &size);
+  cinfo.image_width = cinfo.image_height = kSide;
+  cinfo.input_components = 3;
+  cinfo.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, 90, TRUE);
+  jpeg_start_compress(&cinfo, TRUE);
+  std::vector<JSAMPLE> row(kSide * 3);
+  for (JDIMENSION y = 0; y < kSide; ++y) {
+    for (JDIMENSION x = 0; x < kSide; ++x) {
+      row[3 * x] = JSAMPLE(x / 16 + ((x * y) >> 5 & 15));
+      row[3 * x + 1] = JSAMPLE(y / 16 + ((x ^ y) & 31));
+      row[3 * x + 2] = JSAMPLE((x + y) / 32 + ((x * 7 + y * 13) & 7));
     }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
+    JSAMPROW rows[1] = {row.data()};
+    jpeg_write_scanlines(&cinfo, rows, 1);
   }
-};
+  jpeg_finish_compress(&cinfo);
+  jpeg_destroy_compress(&cinfo);
+  std::vector<std::uint8_t> bytes(buffer, buffer + size);
+  std::free(buffer);
+  return bytes;
+}
 
-const JpegFile& File() {
-  static const JpegFile file;
-  return file;
+const std::string& Path() {
+  static const TBenchFile file(EncodePicture(), ".jpg");
+  return file.Path;
 }
 
 void BM_LoadJPEG(benchmark::State& state) {
-  const std::string& path = File().Path;
+  const std::string& path = Path();
   for (auto _ : state) {
     HGLOBAL dib = LoadJPEG(path.c_str());
     if (!dib) state.SkipWithError("LoadJPEG failed");
@@ -79,7 +68,7 @@ BENCHMARK(BM_LoadJPEG)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The peer: the same decoder with the same defaults, into one RGB image.
 void BM_LibjpegTurboAlone(benchmark::State& state) {
-  const std::string& path = File().Path;
+  const std::string& path = Path();
   for (auto _ : state) {
     std::FILE* in = std::fopen(path.c_str(), "rb");
     jpeg_decompress_struct cinfo;
