@@ -5,6 +5,10 @@
 #include <string>
 
 #include "imagelib/bmp.h"
+#include "imagelib/gif.h"
+#include "imagelib/jpeg.h"
+#include "imagelib/tga.h"
+#include "imagelib/tiff.h"
 #include "util/file_helpers.h"
 
 namespace {
@@ -36,9 +40,9 @@ const LoaderRow kRows[] = {
     {".DIB", Branch::Raster, Make<_TDIB>, "OS/2 1.x, 2.0, Windows 3.0 Bitmap",
      "BMP DIB RLE RL4 RL8", 255},
     {".PCX", Branch::Raster, nullptr, "ZSoft PCX", "PCX", 255},
-    {".TGA", Branch::Raster, nullptr, "Truevision Targa", "TGA VST AFI", 204},
-    {".GIF", Branch::Raster, nullptr, "CompuServe Graphics Interchange Format", "GIF", 119},
-    {".TIF", Branch::Raster, nullptr, "Tagged Image File Format", "TIF", 119},
+    {".TGA", Branch::Raster, Make<TTGA>, "Truevision Targa", "TGA VST AFI", 204},
+    {".GIF", Branch::Raster, Make<TGIF>, "CompuServe Graphics Interchange Format", "GIF", 119},
+    {".TIF", Branch::Raster, Make<TTIF>, "Tagged Image File Format", "TIF", 119},
     {".PCD", Branch::Raster, nullptr, "Kodak PCD", "PCD", 128},
     {".JPG", Branch::Jpeg, nullptr, "", "", 0},
 };
@@ -59,7 +63,7 @@ HGLOBAL LoadImageFile(const char* path) {
     if (!ContainsNoCase(path, row.text)) continue;
     switch (row.branch) {
       case Branch::Raster: return LoadRaster(row, path);
-      case Branch::Jpeg: return nullptr;
+      case Branch::Jpeg: return LoadJPEG(path);
       case Branch::Metafile: return nullptr;
     }
   }
