@@ -63,6 +63,52 @@ COLORREF TableColour(const BYTE* table, unsigned index) {
   return RGB(rgb[0], rgb[1], rgb[2]);
 }
 
+// Hands out the data sub-blocks of an image from large reads of the file.
+// When it goes, the file is left right after the last sub-block handed out
+// (after the terminator once that was reached), where reading one sub-block
+// at a time would have left it.
+class TSubBlockReader {
+ public:
+  explicit TSubBlockReader(int file) : File(file) {}
+  ~TSubBlockReader() {
+    if (Count > Pos) _lseek(File, -std::int64_t(Count - Pos), SEEK_CUR);
+  }
+  TSubBlockReader(const TSubBlockReader&) = delete;
+  TSubBlockReader& operator=(const TSubBlockReader&) = delete;
+
+  // The next sub-block's length with its bytes at data; 0 at the terminator
+  // or where the file ends instead, -1 when the file ends inside a sub-block.
+  int Next(const BYTE*& data) {
+    if (!Fill(1)) return 0;
+    int length = Buffer[Pos];
+    if (length == 0) {
+      ++Pos;
+      return 0;
+    }
+    if (!Fill(1 + std::size_t(length))) return -1;
+    data = Buffer + Pos + 1;
+    Pos += 1 + std::size_t(length);
+    return length;
+  }
+
+ private:
+  // True when at least n bytes are buffered from Pos on.
+  bool Fill(std::size_t n) {
+    if (Count - Pos >= n) return true;
+    std::memmove(Buffer, Buffer + Pos, Count - Pos);
+    Count -= Pos;
+    Pos = 0;
+    long got = _read(File, Buffer + Count, sizeof Buffer - Count);
+    if (got > 0) Count += std::size_t(got);
+    return Count >= n;
+  }
+
+  int File;
+  BYTE Buffer[16384];
+  std::size_t Pos = 0;
+  std::size_t Count = 0;
+};
+
 // GIF interlacing sends rows 0, 8, 16, ... then 4, 12, ... then 2, 6, ...
 // then 1, 3, 5, ...; table[row] receives the row's place in that order.
 void NumberInterlacedRows(DWORD* table, DWORD rows) {
@@ -195,7 +241,7 @@ int TGIF::ReadImage(int file, BYTE* bits) {
   int result = ReadImageDescriptor(file, width, height);
   if (result != kOk) return result;
   std::uint64_t pixels = std::uint64_t(width) * height;
-  // Refused as any allocator would refuse it, before asking for it.
+  // Like a DIB, an index block beyond 2 GiB is refused before it is asked for.
   if (pixels + kIndexSlack > kMaxDibBytes) return kErrMemory;
   TLockedBlock indexBlock(pixels + kIndexSlack);
   if (!indexBlock.Get()) return kErrMemory;
@@ -332,17 +378,13 @@ void TGIF::ResetCodeTable() {
 // sub-blocks are skipped, unless a code still held in the accumulator is
 // valid again.
 int TGIF::DecodeSubBlocks(int file) {
-  BYTE block[256];
+  TSubBlockReader reader(file);
   std::uint32_t accumulator = 0;
   int bitCount = 0;
   int ok = 1;
-  // A missing length byte ends the data like the terminator does.
-  int length = std::max(ReadByte(file), 0);
-  while (length != 0) {
-    // One read per sub-block, which brings the next length byte along.
-    long got = _read(file, block, std::size_t(length) + 1);
-    if (got < length) return kErrShortRead;
-    int next = got > length ? block[length] : 0;
+  const BYTE* block = nullptr;
+  for (int length; (length = reader.Next(block)) != 0;) {
+    if (length < 0) return kErrShortRead;
     for (int i = 0; ok && i < length; ++i) {
       accumulator |= std::uint32_t(block[i]) << bitCount;
       bitCount += 8;
@@ -355,7 +397,6 @@ int TGIF::DecodeSubBlocks(int file) {
         if (ok < 0) return kErrCorrupt;
       }
     }
-    length = next;
   }
   return OutPos == OutEnd && ok ? kOk : kErrCorrupt;
 }
@@ -403,7 +444,9 @@ int TGIF::ExpandCode(int code) {
   PrevCode = code;
   std::size_t length = std::size_t(top - string);
   if (length > std::size_t(OutEnd - OutPos)) return -1;
-  std::memcpy(OutPos, string, length);
-  OutPos += length;
+  // Strings are mostly a few bytes long: a plain loop beats a call to memcpy.
+  BYTE* out = OutPos;
+  while (string < top) *out++ = *string++;
+  OutPos = out;
   return 1;
 }

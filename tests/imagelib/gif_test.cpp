@@ -394,19 +394,6 @@ TEST(GifMemory, HugeImageInsideASmallScreenIsRefused) {
   EXPECT_EQ(Load(gif, ScreenWith(huge)), kErrMemory);
 }
 
-TEST(GifCrashers, FilesThatOnceCrashedFailCleanly) {
-  fs::path dir = fs::path(TestDataDir()) / "gif" / "crashers";
-  if (!fs::is_directory(dir)) GTEST_SKIP() << "no crashers";
-  for (const auto& entry : fs::directory_iterator(dir)) {
-    SCOPED_TRACE(entry.path().string());
-    TGIF gif;
-    int result = gif.Load(entry.path().c_str());
-    if (result == kOk) {
-      EXPECT_GT(gif.Width, 0u);
-    }
-  }
-}
-
 namespace {
 std::vector<fs::path> CorpusGifs(bool bad) {
   std::vector<fs::path> files;
