@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <map>
 
-#include "platform/core/lowio.h"
 #include "tests/support/gif_builder.h"
 #include "tests/support/test_support.h"
 
