@@ -33,7 +33,6 @@ enum Tag : WORD {
 
 constexpr WORD kTypeShort = 3;
 constexpr WORD kTiffMagic = 42;
-constexpr std::size_t kHeaderBytes = 8;
 
 enum Photometric : DWORD {
   kWhiteIsZero = 0,
@@ -46,13 +45,12 @@ enum Photometric : DWORD {
   kCieLab = 8,
 };
 
+// Compressions refused with the other unsupported features; the strip
+// compressions read are checked with the strips.
 enum Compression : DWORD {
-  kNone = 1,
   kCcittGroup3 = 3,
   kCcittGroup4 = 4,
-  kLzw = 5,
   kOldJpeg = 6,
-  kPackBits = 32773,
 };
 
 enum ResolutionUnit : DWORD { kInch = 2, kCentimetre = 3 };

@@ -78,20 +78,14 @@ class TTIF : public TBitmap_Base {
   DWORD IsGrey = 0;  // 1 for WhiteIsZero and BlackIsZero
   DWORD LittleEndian = 0;
 
-  // LZW decoder state.
+  // Where the last strip decoder stopped writing.
   BYTE* OutPos = nullptr;
-  BYTE* OutEnd = nullptr;
-  DWORD CodeSize = 9;
-  DWORD CodeMask = 511;
-  DWORD NextCode = 258;
-  DWORD PrevCode = 4096;
-  // One string of the table: its last byte, the code of the string before
-  // that byte, its length and its first byte.
+  // The LZW string table. A string beyond the 256 single bytes is an earlier
+  // string plus the byte that followed it in the output, so it stands in the
+  // output already: Offset bytes from the start of the strip, Length long.
   struct TLzwEntry {
-    std::uint16_t Prefix;
-    std::uint16_t Length;
-    BYTE Suffix;
-    BYTE First;
+    std::uint32_t Offset;
+    std::uint32_t Length;
   };
   TLzwEntry LzwTables[4096] = {};
 
@@ -133,7 +127,4 @@ class TTIF : public TBitmap_Base {
   int ReadStrips(BYTE* bits);
   std::size_t DecodeStrip(const TStripSpan& span, BYTE* block, std::size_t capacity);
   void StoreRows(BYTE* bits, std::uint64_t firstRow, const BYTE* rows, std::size_t count) const;
-  void ResetLzw();
-  int ExpandStripCode(DWORD code);
-  void WriteString(DWORD code);
 };

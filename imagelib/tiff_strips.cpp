@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "imagelib/locked_block.h"
 #include "imagelib/tiff.h"
 
 namespace {
@@ -19,25 +20,6 @@ constexpr DWORD kEndCode = 257;
 constexpr DWORD kFirstFreeCode = 258;
 constexpr DWORD kNoCode = 4096;
 constexpr DWORD kMaxCodeSize = 12;
-
-// The zero-filled block a compressed strip is decoded into; freed on scope exit.
-class TDecodeBlock {
- public:
-  explicit TDecodeBlock(std::size_t bytes) : Handle(bytes ? GlobalAlloc(GHND, bytes) : nullptr) {
-    Data = static_cast<BYTE*>(GlobalLock(Handle));
-  }
-  ~TDecodeBlock() {
-    GlobalUnlock(Handle);
-    GlobalFree(Handle);
-  }
-  TDecodeBlock(const TDecodeBlock&) = delete;
-  TDecodeBlock& operator=(const TDecodeBlock&) = delete;
-  BYTE* Get() const { return Data; }
-
- private:
-  HGLOBAL Handle;
-  BYTE* Data;
-};
 
 void StoreRgbRow(BYTE* dest, const BYTE* src, std::size_t width, bool differenced) {
   if (!differenced) {
@@ -71,6 +53,108 @@ void StoreByteRow(BYTE* dest, const BYTE* src, std::size_t width, bool differenc
     dest[x] = sum;
   }
 }
+
+std::uint64_t LoadBigEndian32(const BYTE* p) {
+  return std::uint64_t(p[0]) << 24 | std::uint64_t(p[1]) << 16 | std::uint64_t(p[2]) << 8 | p[3];
+}
+
+// TIFF LZW: codes most significant bit first, widened one entry early, into
+// at most capacity bytes. A code's string is copied from where it already
+// stands in the output instead of being spelled out through the table.
+class TLzwDecoder {
+ public:
+  TLzwDecoder(TTIF::TLzwEntry* table, BYTE* out, std::size_t capacity)
+      : Table(table), Base(out), Out(out), End(out + capacity) {}
+
+  // 1 at the end code or when the data or the room run out, 0 at a code
+  // that has no string.
+  int Run(const BYTE* in, std::size_t count) {
+    const BYTE* inEnd = in + count;
+    std::uint64_t bits = 0;  // the low `held` bits are unread
+    DWORD held = 0;
+    while (Out < End) {
+      if (held < CodeSize && inEnd - in >= 4) {
+        bits = bits << 32 | LoadBigEndian32(in);
+        in += 4;
+        held += 32;
+      }
+      for (; held < CodeSize; held += 8) {
+        if (in == inEnd) return 1;
+        bits = bits << 8 | *in++;
+      }
+      held -= CodeSize;
+      DWORD code = DWORD(bits >> held) & CodeMask;
+      if (code == kEndCode) return 1;
+      if (!ExpandStripCode(code)) return 0;
+    }
+    return 1;
+  }
+
+  BYTE* Position() const { return Out; }
+
+ private:
+  bool ExpandStripCode(DWORD code) {
+    if (code == kClearCode) {
+      CodeSize = 9;
+      CodeMask = 511;
+      NextCode = kFirstFreeCode;
+      PrevCode = kNoCode;
+      return true;
+    }
+    if (code > NextCode) return false;
+    if (PrevCode == kNoCode) {
+      // Right after a clear only the single bytes have strings.
+      if (code > 255) return false;
+    } else if (NextCode < kNoCode) {
+      // The previous string plus the byte that follows it: the first byte
+      // of this code's string, also when this code is the entry made here.
+      Table[NextCode++] = TTIF::TLzwEntry{PrevOffset, PrevLength + 1};
+      if (NextCode == CodeMask && CodeSize < kMaxCodeSize) {
+        ++CodeSize;
+        CodeMask = (1u << CodeSize) - 1;
+      }
+    }
+    PrevCode = code;
+    PrevOffset = std::uint32_t(Out - Base);
+    if (code < 256) {
+      *Out++ = BYTE(code);
+      PrevLength = 1;
+      return true;
+    }
+    TTIF::TLzwEntry entry = Table[code];
+    PrevLength = entry.Length;
+    Copy(Base + entry.Offset, entry.Length);
+    return true;
+  }
+
+  // Copies a string that stands earlier in the output, in 8-byte pieces
+  // where there is room (the bytes beyond it are overwritten later). Only
+  // the entry made for this very code runs into the destination: its last
+  // byte is the first one written here, which a piece reads too early.
+  void Copy(const BYTE* from, std::size_t n) {
+    std::size_t room = std::size_t(End - Out);
+    if (room < n + 7) {
+      n = std::min(n, room);
+      for (std::size_t i = 0; i < n; ++i) Out[i] = from[i];
+    } else {
+      bool runsIntoOut = from + n > Out;
+      for (std::size_t i = 0; i < n; i += 8) std::memcpy(Out + i, from + i, 8);
+      if (runsIntoOut) Out[n - 1] = from[0];
+    }
+    Out += n;
+  }
+
+  TTIF::TLzwEntry* Table;
+  BYTE* Base;
+  BYTE* Out;
+  BYTE* End;
+  DWORD CodeSize = 9;
+  DWORD CodeMask = 511;
+  DWORD NextCode = kFirstFreeCode;
+  DWORD PrevCode = kNoCode;
+  std::uint32_t PrevOffset = 0;
+  std::uint32_t PrevLength = 0;
+};
 }  // namespace
 
 std::uint64_t TTIF::StripRows() const {
@@ -140,8 +224,9 @@ int TTIF::ReadStrips(BYTE* bits) {
   std::size_t rowBytes = SourceRowBytes();
   std::uint64_t rows = StripRows();
   bool compressed = Compression != kNone;
-  TDecodeBlock block(compressed ? std::size_t(rows) * rowBytes : 0);
-  if (compressed && !block.Get()) return kErrMemory;
+  // Compressed strips are decoded into one block, one strip after another.
+  TLockedBlock block(compressed ? std::size_t(rows) * rowBytes : 0);
+  if (!block.Get()) return kErrMemory;
   for (std::uint64_t s = 0, strips = StripCount(); s < strips; ++s) {
     TStripSpan span;
     if (!StripSpan(s, span)) return kErrShortRead;
@@ -187,101 +272,36 @@ void TTIF::StoreRows(BYTE* bits, std::uint64_t firstRow, const BYTE* rows,
   }
 }
 
-void TTIF::ResetLzw() {
-  CodeSize = 9;
-  CodeMask = 511;
-  NextCode = kFirstFreeCode;
-  PrevCode = kNoCode;
-}
-
 int TTIF::DecodeLzwStrip(const BYTE* source, BYTE* destination, std::size_t count,
                          std::size_t capacity) {
-  OutPos = destination;
-  OutEnd = destination + capacity;
-  ResetLzw();
-  for (DWORD i = 0; i < 256; ++i)
-    LzwTables[i] = TLzwEntry{std::uint16_t(kNoCode), 1, BYTE(i), BYTE(i)};
-  DWORD accumulator = 0;
-  DWORD held = 0;
-  for (std::size_t i = 0; i < count && OutPos < OutEnd; ++i) {
-    accumulator |= DWORD(source[i]) << (24 - held);
-    held += 8;
-    while (held >= CodeSize) {
-      DWORD code = accumulator >> (32 - CodeSize);
-      accumulator <<= CodeSize;
-      held -= CodeSize;
-      if (code == kEndCode) return 1;
-      if (!ExpandStripCode(code)) return 0;
-      if (OutPos == OutEnd) return 1;
-    }
-  }
-  return 1;
-}
-
-int TTIF::ExpandStripCode(DWORD code) {
-  if (code == kClearCode) {
-    ResetLzw();
-    return 1;
-  }
-  if (code > NextCode) return 0;
-  if (PrevCode == kNoCode) {
-    // Right after a clear only a single byte has a string yet.
-    if (code > 255) return 0;
-    *OutPos++ = BYTE(code);
-    PrevCode = code;
-    return 1;
-  }
-  if (NextCode < kNoCode) {
-    // The new string is the previous one plus the first byte of this one;
-    // for code = NextCode (not yet in the table) that is its own first byte.
-    const TLzwEntry& previous = LzwTables[PrevCode];
-    BYTE first = code == NextCode ? previous.First : LzwTables[code].First;
-    LzwTables[NextCode] = TLzwEntry{std::uint16_t(PrevCode),
-                                    std::uint16_t(previous.Length + 1), first, previous.First};
-    ++NextCode;
-    // TIFF LZW widens the codes one entry early.
-    if (NextCode == CodeMask && CodeSize < kMaxCodeSize) {
-      ++CodeSize;
-      CodeMask = (1u << CodeSize) - 1;
-    }
-  }
-  WriteString(code);
-  PrevCode = code;
-  return 1;
-}
-
-// Writes the string of a code, last byte first, following the prefixes;
-// what does not fit before OutEnd is dropped.
-void TTIF::WriteString(DWORD code) {
-  std::size_t length = LzwTables[code].Length;
-  std::size_t room = std::size_t(OutEnd - OutPos);
-  for (; length > room; --length) code = LzwTables[code].Prefix;
-  BYTE* end = OutPos + length;
-  for (BYTE* p = end; p != OutPos; code = LzwTables[code].Prefix) *--p = LzwTables[code].Suffix;
-  OutPos = end;
+  TLzwDecoder decoder(LzwTables, destination, capacity);
+  int result = decoder.Run(source, count);
+  OutPos = decoder.Position();
+  return result;
 }
 
 int TTIF::UnpackBitsStrip(const BYTE* source, BYTE* destination, std::size_t count,
                           std::size_t capacity) {
-  OutPos = destination;
-  OutEnd = destination + capacity;
+  BYTE* out = destination;
+  BYTE* const end = destination + capacity;
   std::size_t i = 0;
-  while (i < count && OutPos < OutEnd) {
+  while (i < count && out < end) {
     int control = static_cast<signed char>(source[i++]);
-    std::size_t room = std::size_t(OutEnd - OutPos);
+    std::size_t room = std::size_t(end - out);
     if (control == -128) continue;  // a no-op byte
     if (control < 0) {
       if (i == count) break;
       std::size_t run = std::min<std::size_t>(std::size_t(1 - control), room);
-      std::memset(OutPos, source[i++], run);
-      OutPos += run;
+      std::memset(out, source[i++], run);
+      out += run;
     } else {
       std::size_t literal = std::size_t(control) + 1;
       std::size_t run = std::min({literal, count - i, room});
-      std::memcpy(OutPos, source + i, run);
-      OutPos += run;
+      std::memcpy(out, source + i, run);
+      out += run;
       i += literal;
     }
   }
+  OutPos = out;
   return 1;
 }

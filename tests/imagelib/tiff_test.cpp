@@ -517,36 +517,33 @@ TEST(TiffPackBits, DecodesAndStopsWhereItMust) {
 }
 
 // A strip whose data break off leaves the rest of its rows zero without an
-// error; the other strips are read as usual, and data for more rows than a
-// strip holds go nowhere.
+// error, also where an earlier strip left bytes in the decoding block; the
+// other strips are read as usual, and data for more rows than a strip holds
+// go nowhere.
 TEST(TiffRead, BrokenStripsLeaveTheirRowsZero) {
-  TiffSpec spec = GreySpec(4, 3);
+  TiffSpec spec = GreySpec(12, 3);
   spec.rowsPerStrip = 1;
   spec.compression = 5;
-  spec.rows = Bytes{10, 20, 0, 0, 5, 6, 7, 8, 1, 2, 3, 4};
-  spec.rawStrips = {Codes({256, 10, 20, 500, 30}),
-                    TiffLzwEncode({5, 6, 7, 8, 9, 9, 9, 9, 9, 9, 9, 9}),
-                    TiffLzwEncode({1, 2, 3, 4})};
+  Bytes nines(12, 9), ramp = Pattern(12, 4), twice = Pattern(24, 6);
+  spec.rows = nines;
+  spec.rows.insert(spec.rows.end(), {10, 20, 10, 20, 0, 0, 0, 0, 0, 0, 0, 0});
+  spec.rows.insert(spec.rows.end(), twice.begin(), twice.begin() + 12);
+  // 258 is "10 20"; 500 has no string.
+  spec.rawStrips = {TiffLzwEncode(nines), Codes({256, 10, 20, 258, 500, 30}),
+                    TiffLzwEncode(twice)};
   TTIF tif;
   ASSERT_EQ(LoadTiff(tif, BuildTiff(spec)), kOk);
   ExpectRowsOf(tif, spec, "LZW");
 
-  // A literal of 6 bytes with none left; a run of 17 into a row of 4.
+  // A literal of 6 bytes with none left; a run of 17 into a row of 12.
   spec.compression = 32773;
-  spec.rawStrips = {Bytes{0, 10, 5}, Bytes{0xF0, 9}, Bytes{3, 1, 2, 3, 4}};
-  spec.rows = Bytes{10, 0, 0, 0, 9, 9, 9, 9, 1, 2, 3, 4};
+  spec.rows = Bytes(12, 7);
+  spec.rows.insert(spec.rows.end(), {10, 11, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+  spec.rows.insert(spec.rows.end(), 12, 9);
+  spec.rawStrips = {PackBitsEncode(Bytes(12, 7)), Bytes{1, 10, 11, 5}, Bytes{0xF0, 9}};
   TTIF packed;
   ASSERT_EQ(LoadTiff(packed, BuildTiff(spec)), kOk);
   ExpectRowsOf(packed, spec, "PackBits");
-}
-
-TEST(TiffRead, CrashersFailCleanly) {
-  fs::path dir = fs::path(TestDataDir()) / "tif" / "crashers";
-  if (!fs::is_directory(dir)) GTEST_SKIP() << "no crashers kept";
-  for (const auto& entry : fs::directory_iterator(dir)) {
-    TTIF tif;
-    EXPECT_NE(tif.Load(entry.path().c_str()), kOk) << entry.path();
-  }
 }
 
 // ---- the sample corpus against ImageMagick ----
@@ -569,19 +566,20 @@ const std::map<std::string, const char*> kDifferentSamples = {
 
 // The picture as red, green, blue bytes, top row first.
 Bytes RgbOf(const TTIF& tif) {
-  Bytes out;
+  Bytes out(std::size_t(tif.Width) * std::size_t(tif.Height) * 3);
+  BYTE* rgb = out.data();
   std::size_t stride = RowStride(tif.Width, tif.BitCount);
   for (LONG y = 0; y < tif.Height; ++y) {
     const BYTE* row = tif.Bits + std::size_t(tif.Height - 1 - y) * stride;
-    for (DWORD x = 0; x < tif.Width; ++x) {
+    for (DWORD x = 0; x < tif.Width; ++x, rgb += 3) {
       if (tif.BitCount == 24) {
-        out.insert(out.end(), {row[3 * x + 2], row[3 * x + 1], row[3 * x]});
+        rgb[0] = row[3 * x + 2], rgb[1] = row[3 * x + 1], rgb[2] = row[3 * x];
         continue;
       }
       DWORD bit = x * tif.BitCount;
       int index = (row[bit / 8] >> (8 - tif.BitCount - bit % 8)) & ((1 << tif.BitCount) - 1);
       const RGBQUAD& q = tif.Palette[index];
-      out.insert(out.end(), {q.rgbRed, q.rgbGreen, q.rgbBlue});
+      rgb[0] = q.rgbRed, rgb[1] = q.rgbGreen, rgb[2] = q.rgbBlue;
     }
   }
   return out;
