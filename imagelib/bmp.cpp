@@ -6,6 +6,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "imagelib/byte_cursor.h"
 #include "platform/core/lowio.h"
 
 namespace {
@@ -13,15 +14,17 @@ namespace {
 enum : std::size_t { kFileSize = 2, kOffBits = 10, kInfoSize = 14, kFileHeaderBytes = 14 };
 enum : std::size_t { kArrayNext = 6, kArrayHeaderBytes = 14 };
 
-// Info header fields, counted from the start of the info header.
+// Info header fields, counted from the start of the info header. Both kinds
+// hold width, height, planes and bit count in this order from offset 4:
+// 16-bit values in the OS/2 1.x header, 32, 32, 16, 16 bits in the others.
 enum : std::size_t {
-  kCoreWidth = 4, kCoreHeight = 6, kCorePlanes = 8, kCoreBitCount = 10,
-  kWidth = 4, kHeight = 8, kPlanes = 12, kBitCount = 14, kCompression = 16,
-  kXPelsPerMeter = 24, kYPelsPerMeter = 28, kClrUsed = 32, kRedMask = 40, kMasksEnd = 52,
+  kCoreWidth = 4, kWidth = 4, kCompression = 16, kXPelsPerMeter = 24, kYPelsPerMeter = 28,
+  kClrUsed = 32, kRedMask = 40, kMasksEnd = 52,
 };
-enum : DWORD {
-  kCoreHeaderBytes = 12, kWin3HeaderBytes = 40, kV4HeaderBytes = 108, kV5HeaderBytes = 124,
-};
+constexpr DWORD kCoreHeaderBytes = 12;
+constexpr DWORD kWin3HeaderBytes = 40;
+constexpr DWORD kV4HeaderBytes = 108;
+constexpr DWORD kV5HeaderBytes = 124;
 constexpr std::size_t kMaxHeaderBytes = kV5HeaderBytes;
 
 // Run-length escape codes, the value byte after a count of 0.
@@ -193,6 +196,47 @@ class RleDecoder {
 };
 }  // namespace
 
+// The fields of an info header that matter here, whichever its length.
+struct _TDIB::HeaderFields {
+  LONG width = 0;
+  LONG height = 0;
+  WORD planes = 0;
+  WORD bits = 0;
+  DWORD compression = BI_RGB;
+  LONG xPelsPerMeter = 0;
+  LONG yPelsPerMeter = 0;
+  DWORD coloursUsed = 0;  // 0: the full table for the bit count
+};
+
+namespace {
+// OS/2 1.x: 16-bit width, height, planes and bit count; nothing else.
+_TDIB::HeaderFields ParseCoreHeader(ByteCursor& info) {
+  _TDIB::HeaderFields f;
+  info.seek(kCoreWidth);
+  f.width = info.u16le();
+  f.height = info.u16le();
+  f.planes = info.u16le();
+  f.bits = info.u16le();
+  return f;
+}
+
+// Windows 3.0 and later, and OS/2 2.0 headers of any accepted length, whose
+// fields after the bit count are there only as far as the header reaches.
+_TDIB::HeaderFields ParseInfoHeader(ByteCursor& info, DWORD headerSize) {
+  _TDIB::HeaderFields f;
+  info.seek(kWidth);
+  f.width = info.i32le();
+  f.height = info.i32le();
+  f.planes = info.u16le();
+  f.bits = info.u16le();
+  f.compression = OptionalField(info, headerSize, kCompression);
+  f.xPelsPerMeter = LONG(OptionalField(info, headerSize, kXPelsPerMeter));
+  f.yPelsPerMeter = LONG(OptionalField(info, headerSize, kYPelsPerMeter));
+  f.coloursUsed = OptionalField(info, headerSize, kClrUsed);
+  return f;
+}
+}  // namespace
+
 _TDIB::_TDIB() { SetDescriptor(kDescription, kExtensions, kCapability); }
 
 _TDIB::_TDIB(LONG width, LONG height, WORD bitCount) : _TDIB() {
@@ -210,10 +254,6 @@ int _TDIB::ReadHeader(int file, const char* options) {
   InvertBits = HasOption(options, "invb") != nullptr;
   // A codec may be loaded more than once: nothing of an earlier file stays.
   HasMasks = 0;
-  TopDown = false;
-  Compression = 0;
-  IsWin3Header = 0;
-  XPelsPerMeter = YPelsPerMeter = 0;
 
   int result = LocateBitmap(file, ArrayIndex(options));
   if (result != kOk) return result;
@@ -232,7 +272,8 @@ int _TDIB::ReadHeader(int file, const char* options) {
   BYTE* infoBytes = raw + kFileHeaderBytes;
   if (_read(file, infoBytes + 4, HeaderSize - 4) != long(HeaderSize - 4)) return kErrShortRead;
   ByteCursor info(infoBytes, HeaderSize);
-  result = HeaderSize == kCoreHeaderBytes ? ParseCoreHeader(info) : ParseInfoHeader(info);
+  result = TakeHeader(HeaderSize == kCoreHeaderBytes ? ParseCoreHeader(info)
+                                                      : ParseInfoHeader(info, HeaderSize));
   if (result != kOk) return result;
   ClrUsedInFile = Colors;
   ComputeSizes();
@@ -275,55 +316,28 @@ int _TDIB::LocateBitmap(int file, long index) {
   return kOk;
 }
 
-// OS/2 1.x: 16-bit width, height, planes and bit count; no compression.
-int _TDIB::ParseCoreHeader(ByteCursor& info) {
-  info.seek(kCoreWidth);
-  WORD width = info.u16le();
-  WORD height = info.u16le();
-  WORD planes = info.u16le();
-  WORD bits = info.u16le();
-  if (width == 0 || height == 0) return kErrZeroSize;
-  if (planes != 1) return kErrVariant;
-  if (!IsBitCount(bits, {1, 4, 8, 24})) return kErrBitCount;
-  Width = width;
-  Height = height;
-  BitCount = bits;
-  IsWin3Header = 0;
-  FormatVersion = 1;
-  Colors = ColorsForBitCount(bits);
-  return kOk;
-}
+// Checks the header's fields and takes them over. Every header other than
+// the OS/2 1.x one is read alike: colour table of 4-byte entries after the
+// info header, compression decoded.
+int _TDIB::TakeHeader(const HeaderFields& f) {
+  bool core = HeaderSize == kCoreHeaderBytes;
+  if (f.width <= 0 || f.height == 0 || f.height == INT_MIN) return kErrZeroSize;
+  if (f.planes != 1) return kErrVariant;
+  if (!(core ? IsBitCount(f.bits, {1, 4, 8, 24}) : IsBitCount(f.bits, {1, 4, 8, 16, 24, 32})))
+    return kErrBitCount;
+  if (!CompressionFits(f.compression, f.bits)) return kErrCompression;
 
-// Windows 3.0 and later, and OS/2 2.0 headers of any accepted length: all
-// are read alike (colour table of 4-byte entries after the info header,
-// compression decoded).
-int _TDIB::ParseInfoHeader(ByteCursor& info) {
-  info.seek(kWidth);
-  LONG width = info.i32le();
-  LONG height = info.i32le();
-  WORD planes = info.u16le();
-  WORD bits = info.u16le();
-  DWORD compression = OptionalField(info, HeaderSize, kCompression);
-  LONG xPels = LONG(OptionalField(info, HeaderSize, kXPelsPerMeter));
-  LONG yPels = LONG(OptionalField(info, HeaderSize, kYPelsPerMeter));
-  DWORD coloursUsed = OptionalField(info, HeaderSize, kClrUsed);
-
-  if (width <= 0 || height == 0 || height == INT_MIN) return kErrZeroSize;
-  if (planes != 1) return kErrVariant;
-  if (!IsBitCount(bits, {1, 4, 8, 16, 24, 32})) return kErrBitCount;
-  if (!CompressionFits(compression, bits)) return kErrCompression;
-
-  Width = DWORD(width);
-  TopDown = height < 0;
-  Height = TopDown ? -height : height;
-  BitCount = bits;
-  Colors = TableColours(bits, coloursUsed);
-  XPelsPerMeter = xPels;
-  YPelsPerMeter = yPels;
-  Compression = LONG(compression);
-  HasMasks = compression == BI_BITFIELDS;
+  Width = DWORD(f.width);
+  TopDown = f.height < 0;
+  Height = TopDown ? -f.height : f.height;
+  BitCount = f.bits;
+  Colors = TableColours(f.bits, f.coloursUsed);
+  XPelsPerMeter = f.xPelsPerMeter;
+  YPelsPerMeter = f.yPelsPerMeter;
+  Compression = LONG(f.compression);
+  HasMasks = f.compression == BI_BITFIELDS;
   IsWin3Header = HeaderSize == kWin3HeaderBytes;
-  FormatVersion = 2;
+  FormatVersion = core ? 1 : 2;
   return kOk;
 }
 
@@ -399,7 +413,7 @@ int _TDIB::WriteDIB(int file, HGLOBAL dib) {
   std::uint64_t colours = header->biClrUsed ? header->biClrUsed
                                             : DWORD(ColorsForBitCount(header->biBitCount));
   std::uint64_t masks = header->biCompression == BI_BITFIELDS ? 12 : 0;
-  std::uint64_t offBits = std::min<std::uint64_t>(kFileHeaderBytes + 40 + masks + colours * 4,
+  std::uint64_t offBits = std::min<std::uint64_t>(kFileHeaderBytes + kWin3HeaderBytes + masks + colours * 4,
                                                   kFileHeaderBytes + size);
   BYTE fileHeader[kFileHeaderBytes] = {'B', 'M'};
   auto put32 = [&](std::size_t at, std::uint64_t v) {

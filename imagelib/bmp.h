@@ -3,7 +3,6 @@
 #pragma once
 
 #include "imagelib/bitmap_base.h"
-#include "imagelib/byte_cursor.h"
 
 class _TDIB : public TBitmap_Base {
  public:
@@ -16,7 +15,9 @@ class _TDIB : public TBitmap_Base {
   int ReadHeader(int file, const char* options) override;
   int ReadPalette(int file, RGBQUAD* colourTable) override;
   int ReadBits(int file, BYTE* bits) override;
-  // Writes a 14-byte BMP file header and the whole block behind it.
+  // Writes a 14-byte BMP file header, its bfOffBits pointing at the rows in
+  // the block, and the whole block behind it. 10 for a null handle or a block
+  // shorter than an info header, 9 when a write falls short.
   int WriteDIB(int file, HGLOBAL dib) override;
 
   LONG BitmapOffset = 0;
@@ -28,10 +29,12 @@ class _TDIB : public TBitmap_Base {
   DWORD InvertBits = 0;
   std::int16_t FormatVersion = 0;
 
+  // The info-header fields that matter, whatever the header's length.
+  struct HeaderFields;
+
  private:
   int LocateBitmap(int file, long index);
-  int ParseCoreHeader(ByteCursor& info);
-  int ParseInfoHeader(ByteCursor& info);
+  int TakeHeader(const HeaderFields& fields);
   int CheckPixelDataPresent(int file) const;
   int ReadPixels(int file, BYTE* bits);
   void FlipRows(BYTE* bits) const;

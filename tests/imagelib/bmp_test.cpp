@@ -340,8 +340,12 @@ TEST(BmpRefusal, HostileOrUnsupportedHeadersGiveTheirCodeAndLeakNothing) {
       {"OS/2 1.x pixel data missing",
        Mutated({}, [](Layout& l) { l.headerSize = 12; l.bitCount = 24; l.pixels = Pattern(5); }),
        kErrShortRead},
-      {"colour table cut off",
-       Bytes(pal8.begin(), pal8.begin() + 14 + 40 + 100), kErrShortRead},
+      {"colour table cut off", Bytes(pal8.begin(), pal8.begin() + 14 + 40 + 100), kErrShortRead},
+      // The rows are there, but the table the header asks for runs past the end.
+      {"colour table past the end", Build({.palette = Table(16), .pixels = Pattern(8)}),
+       kErrShortRead},
+      {"OS/2 1.x colour table past the end",
+       Build({.headerSize = 12, .palette = Table(16, 3), .pixels = Pattern(8)}), kErrShortRead},
       {"RLE data missing", Build(RleLayout(4, 2, 8, {})), kErrShortRead},
   };
   TempDir dir;
