@@ -1,0 +1,82 @@
+#include "platform/ui/application.h"
+
+#include <QMessageBox>
+#include <exception>
+
+#include "platform/ui/input.h"
+
+namespace {
+TApplication* current = nullptr;
+
+// Qt keeps references to these for the application's lifetime. The programs
+// take no arguments.
+int qtArgc = 1;
+char qtProgramName[] = "quorin";
+char* qtArgv[] = {qtProgramName, nullptr};
+
+QMessageBox::Icon IconOf(UINT type) {
+  switch (type & 0xF0) {
+    case MB_ICONSTOP: return QMessageBox::Critical;
+    case MB_ICONEXCLAMATION: return QMessageBox::Warning;
+    case MB_ICONINFORMATION: return QMessageBox::Information;
+    default: return QMessageBox::NoIcon;
+  }
+}
+}  // namespace
+
+TApplication::TApplication(const char* name, TModule& module) : Name(name), Module(module) {
+  if (!QApplication::instance()) {
+    // All coordinates are device pixels: an image shows 1:1 and a click
+    // lands on the pixel under it, also on scaled displays.
+    qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+    qunsetenv("QT_SCALE_FACTOR");
+    OwnQtApplication = std::make_unique<QApplication>(qtArgc, qtArgv);
+  }
+  QApplication::setApplicationName(QString::fromUtf8(name));
+  if (const TVersionInfo* version = module.GetVersion())
+    QApplication::setApplicationVersion(QString::fromUtf8(version->ProductVersionText));
+  // The program ends when its main window goes, not with its last window.
+  QApplication::setQuitOnLastWindowClosed(false);
+  current = this;
+}
+
+TApplication::~TApplication() {
+  MainWindow.reset();
+  if (current == this) current = nullptr;
+}
+
+TApplication* TApplication::Current() { return current; }
+
+void TApplication::SetMainWindow(TFrameWindow* window) { MainWindow.reset(window); }
+
+int TApplication::Run() {
+  try {
+    InitMainWindow();
+    if (MainWindow) {
+      if (!MainWindow->Create()) return 1;
+      // Not for a moment on the screen when the program is about to end.
+      if (!QuitPosted) MainWindow->ShowWindow(nCmdShow);
+    }
+    int status = QApplication::exec();
+    QuitPosted = false;
+    return status;
+  } catch (const std::exception& error) {
+    MessageBox(nullptr, error.what(), Name.c_str(), MB_OK | MB_ICONSTOP);
+    return 1;
+  }
+}
+
+void TApplication::PostQuitMessage(int status) {
+  QuitPosted = true;
+  QMetaObject::invokeMethod(
+      QCoreApplication::instance(), [status] { QCoreApplication::exit(status); },
+      Qt::QueuedConnection);
+}
+
+int TApplication::MessageBox(HWND owner, const char* text, const char* caption, UINT type) {
+  TModalScope modal;
+  QMessageBox box(IconOf(type), QString::fromUtf8(caption), QString::fromUtf8(text), QMessageBox::Ok,
+                  DialogOwner(owner));
+  box.exec();
+  return IDOK;
+}

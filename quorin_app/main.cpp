@@ -1,0 +1,6 @@
+#include "quorin_app/quorin_app.h"
+
+int main() {
+  TQuorinApp app;
+  return app.Run();
+}
