@@ -7,6 +7,8 @@
 #include "imagelib/bmp.h"
 #include "imagelib/gif.h"
 #include "imagelib/jpeg.h"
+#include "imagelib/pcd.h"
+#include "imagelib/pcx.h"
 #include "imagelib/tga.h"
 #include "imagelib/tiff.h"
 #include "util/file_helpers.h"
@@ -39,11 +41,11 @@ const LoaderRow kRows[] = {
      "BMP DIB RLE RL4 RL8", 255},
     {".DIB", Branch::Raster, Make<_TDIB>, "OS/2 1.x, 2.0, Windows 3.0 Bitmap",
      "BMP DIB RLE RL4 RL8", 255},
-    {".PCX", Branch::Raster, nullptr, "ZSoft PCX", "PCX", 255},
+    {".PCX", Branch::Raster, Make<TPCX>, "ZSoft PCX", "PCX", 255},
     {".TGA", Branch::Raster, Make<TTGA>, "Truevision Targa", "TGA VST AFI", 204},
     {".GIF", Branch::Raster, Make<TGIF>, "CompuServe Graphics Interchange Format", "GIF", 119},
     {".TIF", Branch::Raster, Make<TTIF>, "Tagged Image File Format", "TIF", 119},
-    {".PCD", Branch::Raster, nullptr, "Kodak PCD", "PCD", 128},
+    {".PCD", Branch::Raster, Make<TPCD>, "Kodak PCD", "PCD", 128},
     {".JPG", Branch::Jpeg, nullptr, "", "", 0},
 };
 

@@ -55,3 +55,21 @@ TEST(LoadImageFile, HandsOverTheBlockUnlocked) {
   EXPECT_EQ(dib.Header().biBitCount, 24);
 }
 }  // namespace
+
+namespace {
+// Each type reaches its reader through the loader.
+TEST(LoadImageFile, EveryFormatReachesItsReader) {
+  SKIP_WITHOUT_CORPUS();
+  const std::pair<const char*, int> cases[] = {
+      {"bmp/pillow/hopper.bmp", 128}, {"gif/pillow/hopper.gif", 128},
+      {"tif/pillow/hopper.tif", 128}, {"jpg/pillow/hopper.jpg", 128},
+      {"tga/gbm/g24.tga", 127}, {"pcx/generated/rose_24bit_3planes.pcx", 70},
+      {"pcd/pillow/hopper.pcd", 768},
+  };
+  for (auto [file, width] : cases) {
+    DibHandle dib(LoadImageFile((CorpusDir() + "/" + file).c_str()));
+    ASSERT_TRUE(dib) << file;
+    EXPECT_EQ(dib.Header().biWidth, width) << file;
+  }
+}
+}  // namespace
