@@ -214,15 +214,9 @@ TBitmap_Base::AHEAD::AHEAD() : Buffer(static_cast<BYTE*>(std::malloc(kBufferSize
 
 TBitmap_Base::AHEAD::~AHEAD() { std::free(Buffer); }
 
-int TBitmap_Base::AHEAD::NextByte(int file) {
-  if (Position >= Count) {
-    long n = Buffer ? _read(file, Buffer, kBufferSize) : -1;
-    if (n <= 0) {
-      Position = Count = 0;
-      return -1;
-    }
-    Count = int(n);
-    Position = 0;
-  }
-  return Buffer[Position++];
+bool TBitmap_Base::AHEAD::Refill(int file) {
+  long n = Buffer ? _read(file, Buffer, kBufferSize) : -1;
+  Position = 0;
+  Count = n > 0 ? int(n) : 0;
+  return n > 0;
 }

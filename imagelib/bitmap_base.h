@@ -26,6 +26,7 @@ enum : int {
   kErrNullHandle = 10,
   kErrVariant = 12,
   kErrBitCount = 13,
+  kErrLayout = 14,
   kErrCompression = 15,
   kErrNoSuchImage = 16,
   kErrCorrupt = 17,
@@ -95,10 +96,16 @@ class TBitmap_Base {
     AHEAD(const AHEAD&) = delete;
     AHEAD& operator=(const AHEAD&) = delete;
     // The next byte 0..255, or -1 at the end of the file or on an error;
-    // every later call tries the file again.
-    int NextByte(int file);
+    // every later call tries the file again. Inline: run-length decoders
+    // call it once per byte.
+    int NextByte(int file) {
+      if (Position >= Count && !Refill(file)) return -1;
+      return Buffer[Position++];
+    }
 
    private:
+    bool Refill(int file);
+
     BYTE* Buffer;
     int Position = 0;
     int Count = 0;

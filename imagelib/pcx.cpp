@@ -11,7 +11,6 @@
 
 namespace {
 // Unsupported pair of bits per pixel and planes.
-constexpr int kErrLayout = 14;
 
 // Offsets in the 128-byte header; only its first 70 bytes are used.
 enum HeaderOffset : std::size_t {

@@ -13,7 +13,8 @@ namespace {
 // Unsupported variants.
 constexpr int kErrPixelDepth = 12;
 constexpr int kErrImageType = 13;
-constexpr int kErrMapEntrySize = 14;
+constexpr int kErrMapEntrySize = kErrLayout;
+constexpr BYTE kInterleave = 0xC0;  // descriptor bits 6-7: interleaved rows
 
 constexpr std::size_t kHeaderBytes = 18;
 constexpr BYTE kTopLeftOrigin = 0x20;  // descriptor bit 5
@@ -79,6 +80,8 @@ int TTGA::ReadHeader(int file, const char* /*options*/) {
 
   int variant = CheckVariant(ImageType, PixelDepth, MapEntrySize);
   if (variant != kOk) return variant;
+  // Interleaved rows would come out in the wrong order: refuse them.
+  if (Descriptor & kInterleave) return kErrLayout;
   if (width == 0 || height == 0) return kErrZeroSize;
   Width = width;
   Height = height;
