@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "imagelib/byte_cursor.h"
+#include "imagelib/locked_block.h"
 #include "platform/core/lowio.h"
 
 namespace {
@@ -29,28 +30,6 @@ enum : BYTE {
   kTableFlag = 0x80,
   kInterlaceFlag = 0x40,
 };
-
-// A locked, zero-filled global memory block, freed when the scope ends.
-class TLockedBlock {
- public:
-  explicit TLockedBlock(std::size_t bytes)
-      : Handle(GlobalAlloc(GHND, bytes)), Data(static_cast<BYTE*>(GlobalLock(Handle))) {}
-  ~TLockedBlock() {
-    GlobalUnlock(Handle);
-    GlobalFree(Handle);
-  }
-  TLockedBlock(const TLockedBlock&) = delete;
-  TLockedBlock& operator=(const TLockedBlock&) = delete;
-  BYTE* Get() const { return Data; }
-
- private:
-  HGLOBAL Handle;
-  BYTE* Data;
-};
-
-bool ReadExactly(int file, void* buffer, std::size_t count) {
-  return _read(file, buffer, count) == long(count);
-}
 
 // The next byte of the file, or -1 at its end.
 int ReadByte(int file) {

@@ -46,11 +46,6 @@ int CheckVariant(BYTE type, BYTE depth, BYTE mapEntrySize) {
   }
 }
 
-bool ReadExactly(int file, void* buffer, std::size_t bytes) {
-  return _read(file, buffer, bytes) == long(bytes);
-}
-
-bool SeekTo(int file, std::int64_t offset) { return _lseek(file, offset, SEEK_SET) == offset; }
 }  // namespace
 
 // Where the next file row goes: the DIB rows bottom up, or top down when the

@@ -33,6 +33,13 @@ std::int64_t _lseek(int fd, std::int64_t offset, int origin);
 std::int64_t _filelength(int fd);
 int _close(int fd);
 
+// True when exactly count bytes were read.
+inline bool ReadExactly(int fd, void* buffer, std::size_t count) {
+  return _read(fd, buffer, count) == long(count);
+}
+// True when the position is now offset from the file's start.
+inline bool SeekTo(int fd, std::int64_t offset) { return _lseek(fd, offset, 0) == offset; }
+
 // Closes the handle when the scope ends.
 class TFileHandle {
  public:
