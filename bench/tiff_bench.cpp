@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,7 @@ const SampleFile& Sample() {
 void SetCounters(benchmark::State& state) {
   state.SetItemsProcessed(std::int64_t(state.iterations()) * kWidth * kHeight);
   state.counters["megapixels"] = double(kWidth) * kHeight / 1e6;
+  state.counters["file_MB"] = double(std::filesystem::file_size(Sample().Path)) / 1e6;
 }
 
 void BM_TiffLzw_Ours(benchmark::State& state) {

@@ -36,9 +36,10 @@ class TTIF : public TBitmap_Base {
   void FreeFileData();
 
   // The TIFF LZW decoder (most significant bit first, early change): decodes
-  // count bytes at source into destination, writing at most capacity bytes.
-  // 1 when the data or the room ran out or the end code came, 0 at an
-  // invalid code. OutPos is left after the last byte written.
+  // count bytes at source into destination, at most capacity bytes. 1 when
+  // the data or the room ran out or the end code came, 0 at a code without
+  // a string. OutPos is left after the last byte decoded; bytes after it,
+  // up to the capacity, may have been written over.
   int DecodeLzwStrip(const BYTE* source, BYTE* destination, std::size_t count,
                      std::size_t capacity);
   // The PackBits decoder with the same bounds; always 1.

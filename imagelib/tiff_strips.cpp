@@ -250,8 +250,9 @@ std::size_t TTIF::DecodeStrip(const TStripSpan& span, BYTE* block, std::size_t c
   if (Compression == kLzw) DecodeLzwStrip(source, block, span.Length, capacity);
   else UnpackBitsStrip(source, block, span.Length, capacity);
   std::size_t filled = std::size_t(OutPos - block);
-  // The block serves every strip: clear what an earlier one left in the
-  // last, partly decoded row.
+  // Past the data the block holds what an earlier strip, or the LZW
+  // decoder's 8-byte pieces, left there: the last, partly decoded row must
+  // end in zeros.
   std::size_t rowBytes = SourceRowBytes();
   std::size_t rowEnd = std::min(capacity, (filled + rowBytes - 1) / rowBytes * rowBytes);
   std::memset(block + filled, 0, rowEnd - filled);

@@ -96,6 +96,8 @@ const Layout kLayouts[] = {
     {"RGB, LZW, differencing", 2, {8, 8, 8}, 5, 2, 4, 9, 9},
     {"RGB, PackBits", 2, {8, 8, 8}, 32773, 1, 0, 6, 3},
     {"RGB, LZW over many strips", 2, {8, 8, 8}, 5, 1, 7, 40, 30},
+    {"grey 8 bits, RowsPerStrip beyond the height", 1, {8}, 5, 1, 100000, 5, 3},
+    {"grey 8 bits, RowsPerStrip 2^32 - 1", 1, {8}, 32773, 1, 0xFFFFFFFF, 5, 3},
 };
 
 TEST(TiffRead, EveryLayoutInBothByteOrders) {
@@ -489,6 +491,68 @@ TEST(TiffLzw, RoundTripsThroughEveryCodeWidth) {
       EXPECT_EQ(std::size_t(tif.OutPos - out.data()), data.size());
       EXPECT_TRUE(out == data) << "clear when full: " << clearWhenFull;
     }
+  }
+}
+
+// TIFF LZW decoded the plain way: each string spelled out through prefix and
+// suffix tables, a code right after a clear only as a single byte, the
+// output cut at capacity.
+Bytes TableLzwDecode(const Bytes& in, std::size_t capacity) {
+  std::vector<int> prefix(4096, -1), suffix(4096);
+  for (int i = 0; i < 256; ++i) suffix[std::size_t(i)] = i;
+  int next = 258, width = 9, previous = -1;
+  std::uint32_t bits = 0, held = 0;
+  Bytes out;
+  for (std::uint8_t byte : in) {
+    bits |= std::uint32_t(byte) << (24 - held);
+    for (held += 8; held >= std::uint32_t(width);) {
+      if (out.size() == capacity) return out;
+      int code = int(bits >> (32 - width));
+      bits <<= width;
+      held -= std::uint32_t(width);
+      if (code == 257 || code > next || (previous < 0 && code > 256)) return out;
+      if (code == 256) {
+        next = 258, width = 9, previous = -1;
+        continue;
+      }
+      Bytes string;
+      for (int c = code == next ? previous : code; c >= 0; c = prefix[std::size_t(c)])
+        string.insert(string.begin(), std::uint8_t(suffix[std::size_t(c)]));
+      if (code == next) string.push_back(string[0]);
+      if (previous >= 0 && next < 4096) {
+        prefix[std::size_t(next)] = previous;
+        suffix[std::size_t(next)] = string[0];
+        if (++next == (1 << width) - 1 && width < 12) ++width;
+      }
+      out.insert(out.end(), string.begin(), string.end());
+      out.resize(std::min(out.size(), capacity));
+      previous = code;
+    }
+  }
+  return out;
+}
+
+// Damaged streams take the decoder down every path: strings of all lengths
+// cut by the room, codes repeating the entry just made, clears, bad codes.
+TEST(TiffLzw, MatchesThePlainTableDecoderOnDamagedStreams) {
+  std::uint32_t state = 7;
+  auto random = [&state](std::uint32_t below) {
+    state = state * 1103515245u + 12345u;
+    return (state >> 8) % below;
+  };
+  for (int round = 0; round < 400; ++round) {
+    Bytes data = Pattern(200 + random(6000), int(random(256)));
+    for (int i = 0; i < 40; ++i) data[random(std::uint32_t(data.size()))] = BYTE(random(256));
+    Bytes stream = TiffLzwEncode(data, round % 2 == 0);
+    for (std::uint32_t flips = random(4); flips > 0; --flips)
+      stream[random(std::uint32_t(stream.size()))] ^= BYTE(1 << random(8));
+    std::size_t capacity = round % 3 == 0 ? data.size() : random(std::uint32_t(data.size() + 64));
+    Bytes out(capacity + 16, 0xEE);
+    TTIF tif;
+    tif.DecodeLzwStrip(stream.data(), out.data(), stream.size(), capacity);
+    Bytes decoded(out.data(), tif.OutPos);
+    ASSERT_EQ(decoded, TableLzwDecode(stream, capacity)) << "round " << round;
+    ASSERT_EQ(Bytes(out.begin() + long(capacity), out.end()), Bytes(16, 0xEE)) << round;
   }
 }
 

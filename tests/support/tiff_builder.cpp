@@ -107,7 +107,7 @@ std::vector<Bytes> EncodeStrips(const TiffSpec& spec) {
   std::size_t rowBytes = TiffRowBytes(spec);
   std::uint32_t rps = spec.rowsPerStrip ? spec.rowsPerStrip : std::max(spec.height, 1u);
   std::vector<Bytes> strips;
-  for (std::uint32_t y = 0; y < std::max(spec.height, 1u); y += rps) {
+  for (std::uint64_t y = 0; y < std::max(spec.height, 1u); y += rps) {
     std::size_t begin = std::min(spec.rows.size(), y * rowBytes);
     std::size_t end = std::min(spec.rows.size(), (y + std::size_t(rps)) * rowBytes);
     Bytes strip(spec.rows.begin() + long(begin), spec.rows.begin() + long(end));
