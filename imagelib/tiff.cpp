@@ -162,9 +162,7 @@ int TTIF::ReadFileCopy(int file) {
   FileData = static_cast<BYTE*>(GlobalLock(FileBlock));
   if (!FileData) return kErrMemory;
   FileDataSize = std::size_t(size);
-  if (_lseek(file, 0, SEEK_SET) != 0 || _read(file, FileData, FileDataSize) != size)
-    return kErrShortRead;
-  return kOk;
+  return SeekTo(file, 0) && ReadExactly(file, FileData, FileDataSize) ? kOk : kErrShortRead;
 }
 
 int TTIF::InterpretFile() {
