@@ -12,6 +12,7 @@
 #include <jpeglib.h>
 
 #include "imagelib/bitmap_base.h"
+#include "tests/support/imagemagick.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -224,14 +225,6 @@ const std::set<std::string> kRefused = {
     "unsupported/libjpeg-turbo_monkey12.jpg",        // 12-bit samples
 };
 
-// What ImageMagick decodes (libjpeg-turbo with its defaults as well): RGB, or
-// one grey byte per pixel.
-bool DecodeWithImageMagick(const std::string& file, bool grey, const std::string& out) {
-  std::string command = "convert '" + file + "' -depth 8 " + (grey ? "gray:'" : "rgb:'") + out +
-                        "' 2>/dev/null";
-  return std::system(command.c_str()) == 0;
-}
-
 void ExpectSamePixels(const DibHandle& dib, const Bytes& reference, const std::string& name) {
   const BITMAPINFOHEADER& h = dib.Header();
   std::size_t channels = h.biBitCount / 8u;
@@ -260,9 +253,10 @@ TEST_F(JpegTest, CorpusMatchesImageMagickOrIsRefusedCleanly) {
     EXPECT_EQ(!dib, kRefused.count(name) == 1) << name;
     if (!dib) continue;
     bool grey = dib.Header().biBitCount == 8;
-    std::string out = dir.File("reference.raw");
-    ASSERT_TRUE(DecodeWithImageMagick(entry.path(), grey, out)) << name;
-    ExpectSamePixels(dib, ReadFileBytes(out), name);
+    // ImageMagick decodes with libjpeg-turbo and its defaults as well.
+    Bytes reference = ImageMagickPixels(entry.path().string(), {.grey = grey});
+    ASSERT_FALSE(reference.empty()) << name;
+    ExpectSamePixels(dib, reference, name);
     ++compared;
   }
   testing::internal::GetCapturedStderr();

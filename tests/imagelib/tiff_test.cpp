@@ -8,6 +8,7 @@
 #include <map>
 #include <string>
 
+#include "tests/support/imagemagick.h"
 #include "tests/support/test_support.h"
 #include "tests/support/tiff_builder.h"
 
@@ -612,8 +613,6 @@ TEST(TiffRead, BrokenStripsLeaveTheirRowsZero) {
 
 // ---- the sample corpus against ImageMagick ----
 
-const char* const kConvert = "/usr/bin/convert";
-
 // Corpus files outside bad/ and unsupported/ that we refuse, and why.
 const std::map<std::string, std::pair<int, const char*>> kRefusedSamples = {
     {"gbm/g01lzw_pal.tif", {kNoDepth, "1-bit palette colour has no DIB depth here"}},
@@ -649,13 +648,6 @@ Bytes RgbOf(const TTIF& tif) {
   return out;
 }
 
-Bytes ConvertToRgb(const std::string& path) {
-  TempDir dir;
-  std::string out = dir.File("out.rgb");
-  CommandResult r = RunCommand({kConvert, path + "[0]", "-depth", "8", "rgb:" + out});
-  return r.status == 0 ? ReadFileBytes(out) : Bytes();
-}
-
 // ImageMagick rounds a 16-bit colour map value to 8 bits where we take the
 // high byte: palette colours may differ by one.
 int MaxDifference(const Bytes& a, const Bytes& b) {
@@ -674,7 +666,7 @@ std::vector<fs::path> CorpusTiffs(const fs::path& under) {
 
 TEST(TiffCorpus, PixelsMatchImageMagick) {
   SKIP_WITHOUT_CORPUS();
-  if (!fs::exists(kConvert)) GTEST_SKIP() << "no ImageMagick";
+  if (!HaveImageMagick()) GTEST_SKIP() << "no ImageMagick";
   fs::path root = fs::path(CorpusDir()) / "tif";
   int compared = 0;
   for (const fs::path& path : CorpusTiffs(root)) {
@@ -688,7 +680,7 @@ TEST(TiffCorpus, PixelsMatchImageMagick) {
     }
     ASSERT_EQ(result, kOk) << name;
     if (kDifferentSamples.count(name)) continue;
-    Bytes expected = ConvertToRgb(path.string());
+    Bytes expected = ImageMagickPixels(path.string(), {.firstImage = true});
     if (expected.empty()) continue;  // ImageMagick cannot read it
     Bytes ours = RgbOf(tif);
     ASSERT_EQ(ours.size(), expected.size()) << name;

@@ -1,13 +1,26 @@
-// ImageMagick as the reference decoder of the comparison tests.
+// ImageMagick as the reference decoder of the comparison tests: the one
+// place that runs its convert program.
 #pragma once
 
 #include <string>
 
 #include "tests/support/test_support.h"
 
-// True when ImageMagick's convert can be run.
+// True when ImageMagick's convert is on the PATH.
 bool HaveImageMagick();
 
-// The file's picture as ImageMagick decodes it: red, green, blue bytes per
-// pixel, top row first. Empty when convert fails.
-Bytes ImageMagickRgb(const std::string& file);
+// What to ask convert for; the defaults give every image of the file (one
+// for most formats) as red, green, blue bytes.
+struct MagickRequest {
+  // Only the first image of a file that may hold several ("file[0]").
+  bool firstImage = false;
+  // One grey byte per pixel instead of red, green, blue.
+  bool grey = false;
+  // Take what convert wrote even when it ends with a non-zero status, as it
+  // does after warnings about a damaged but readable file.
+  bool despiteWarnings = false;
+};
+
+// The file's picture as ImageMagick decodes it, 8 bits per sample, top row
+// first. Empty when convert fails or writes nothing.
+Bytes ImageMagickPixels(const std::string& file, const MagickRequest& request = {});
