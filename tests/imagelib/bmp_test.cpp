@@ -16,16 +16,13 @@
 #include <string>
 
 #include "platform/core/lowio.h"
+#include "tests/support/byte_writer.h"
 #include "tests/support/imagemagick.h"
 #include "tests/support/test_support.h"
 
 namespace {
 namespace fs = std::filesystem;
 
-void Put(Bytes& b, std::size_t at, std::uint32_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i)
-    if (at + i < b.size()) b[at + i] = std::uint8_t(v >> (8 * i));
-}
 std::uint32_t Get32(const Bytes& b, std::size_t at) {
   return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | std::uint32_t(b[at + 3]) << 24;
 }
@@ -48,38 +45,38 @@ struct Layout {
 
 Bytes Build(const Layout& l) {
   Bytes info(l.headerSize, 0);
-  Put(info, 0, l.headerSize, 4);
+  PutLe(info, 0, l.headerSize, 4);
   if (l.headerSize == 12) {
-    Put(info, 4, DWORD(l.width), 2);
-    Put(info, 6, DWORD(l.height), 2);
-    Put(info, 8, l.planes, 2);
-    Put(info, 10, l.bitCount, 2);
+    PutLe(info, 4, DWORD(l.width), 2);
+    PutLe(info, 6, DWORD(l.height), 2);
+    PutLe(info, 8, l.planes, 2);
+    PutLe(info, 10, l.bitCount, 2);
   } else {
-    Put(info, 4, DWORD(l.width), 4);
-    Put(info, 8, DWORD(l.height), 4);
-    Put(info, 12, l.planes, 2);
-    Put(info, 14, l.bitCount, 2);
-    Put(info, 16, l.compression, 4);
-    Put(info, 20, DWORD(l.pixels.size()), 4);
-    Put(info, 32, l.coloursUsed, 4);
+    PutLe(info, 4, DWORD(l.width), 4);
+    PutLe(info, 8, DWORD(l.height), 4);
+    PutLe(info, 12, l.planes, 2);
+    PutLe(info, 14, l.bitCount, 2);
+    PutLe(info, 16, l.compression, 4);
+    PutLe(info, 20, DWORD(l.pixels.size()), 4);
+    PutLe(info, 32, l.coloursUsed, 4);
   }
   Bytes outside;
   for (std::size_t i = 0; i < l.masks.size(); ++i) {
     if (l.headerSize >= 52) {
-      Put(info, 40 + 4 * i, l.masks[i], 4);
+      PutLe(info, 40 + 4 * i, l.masks[i], 4);
     } else {
       outside.resize(outside.size() + 4);
-      Put(outside, outside.size() - 4, l.masks[i], 4);
+      PutLe(outside, outside.size() - 4, l.masks[i], 4);
     }
   }
   Bytes file(14, 0);
   file[0] = 'B';
   file[1] = 'M';
   std::size_t offBits = 14 + info.size() + outside.size() + l.palette.size();
-  Put(file, 10, DWORD(l.base + offBits), 4);
+  PutLe(file, 10, DWORD(l.base + offBits), 4);
   for (const Bytes* part : std::initializer_list<const Bytes*>{&info, &outside, &l.palette, &l.pixels})
     file.insert(file.end(), part->begin(), part->end());
-  Put(file, 2, DWORD(file.size()), 4);
+  PutLe(file, 2, DWORD(file.size()), 4);
   return file;
 }
 
@@ -178,8 +175,8 @@ Bytes BuildArray(std::vector<Layout> entries) {
     Bytes head(14, 0);
     head[0] = 'B';
     head[1] = 'A';
-    Put(head, 2, 14, 4);
-    Put(head, 6, i + 1 < entries.size() ? DWORD(at + 14 + bitmap.size()) : 0, 4);
+    PutLe(head, 2, 14, 4);
+    PutLe(head, 6, i + 1 < entries.size() ? DWORD(at + 14 + bitmap.size()) : 0, 4);
     file.insert(file.end(), head.begin(), head.end());
     file.insert(file.end(), bitmap.begin(), bitmap.end());
   }
@@ -277,8 +274,8 @@ TEST_F(BmpTest, HeadersOfEveryKindGiveGeometryTableAndRows) {
 
 TEST_F(BmpTest, ResolutionFromTheFileIsKept) {
   Bytes file = Build(Layout{.bitCount = 24, .pixels = Pattern(24)});
-  Put(file, 14 + 24, 3780, 4);
-  Put(file, 14 + 28, 1890, 4);
+  PutLe(file, 14 + 24, 3780, 4);
+  PutLe(file, 14 + 28, 1890, 4);
   ASSERT_EQ(Load(file), kOk);
   EXPECT_EQ(Codec.Header->biXPelsPerMeter, 3780);
   EXPECT_EQ(Codec.Header->biYPelsPerMeter, 1890);
@@ -609,9 +606,9 @@ TEST_F(BmpTest, BrokenBitmapArraysAreRefused) {
   badEntry[second + 14] = 'C';
   badEntry[second + 15] = 'I';
   Bytes pastEnd = array;
-  Put(pastEnd, 6, 1000000, 4);
+  PutLe(pastEnd, 6, 1000000, 4);
   Bytes loop = array;
-  Put(loop, second + 6, DWORD(second), 4);  // the second header names itself
+  PutLe(loop, second + 6, DWORD(second), 4);  // the second header names itself
   Bytes cut(array.begin(), array.begin() + 20);
 
   struct Case {

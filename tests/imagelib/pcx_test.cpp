@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/core/lowio.h"
+#include "tests/support/byte_writer.h"
 #include "tests/support/imagemagick.h"
 #include "tests/support/test_support.h"
 
@@ -32,11 +33,6 @@ struct PcxHeader {
   WORD xMin = 0;
   WORD yMin = 0;
 };
-
-void Put16(Bytes& b, std::size_t at, WORD v) {
-  b[at] = BYTE(v);
-  b[at + 1] = BYTE(v >> 8);
-}
 
 WORD EvenLineBytes(const PcxHeader& h) {
   WORD bytes = WORD((h.width * h.bitsPerPlane + 7) / 8);

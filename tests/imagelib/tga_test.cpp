@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/core/lowio.h"
+#include "tests/support/byte_writer.h"
 #include "tests/support/test_support.h"
 
 // stb_image follows the Targa rules for row order (ImageMagick does not), so
@@ -43,9 +44,14 @@ struct TgaFile {
   Bytes pixels;
 
   Bytes Build() const {
-    Bytes b = {BYTE(id.size()), mapType, type, BYTE(mapFirst), BYTE(mapFirst >> 8),
-               BYTE(mapLength), BYTE(mapLength >> 8), mapEntrySize, 0, 0, 0, 0,
-               BYTE(width), BYTE(width >> 8), BYTE(height), BYTE(height >> 8), depth, descriptor};
+    Bytes b = {BYTE(id.size()), mapType, type};
+    Append16(b, mapFirst);
+    Append16(b, mapLength);
+    b.push_back(mapEntrySize);
+    Append32(b, 0);  // x and y origin
+    Append16(b, width);
+    Append16(b, height);
+    b.insert(b.end(), {depth, descriptor});
     for (const Bytes* part : {&id, &map, &pixels}) b.insert(b.end(), part->begin(), part->end());
     return b;
   }

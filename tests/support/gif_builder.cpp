@@ -2,16 +2,13 @@
 
 #include <unordered_map>
 
+#include "tests/support/byte_writer.h"
+
 namespace {
 int SizeFieldFor(std::size_t colours) {
   int field = 0;
   while ((std::size_t(2) << field) < colours) ++field;
   return field;
-}
-
-void Put16(Bytes& out, int v) {
-  out.push_back(std::uint8_t(v));
-  out.push_back(std::uint8_t(v >> 8));
 }
 
 void PutTable(Bytes& out, const std::vector<COLORREF>& table) {
@@ -145,10 +142,10 @@ GifBuilder& GifBuilder::Loop(int count) {
 
 GifBuilder& GifBuilder::Image(const GifImage& image) {
   Body.push_back(0x2C);
-  Put16(Body, image.left);
-  Put16(Body, image.top);
-  Put16(Body, image.width);
-  Put16(Body, image.height);
+  Append16(Body, image.left);
+  Append16(Body, image.top);
+  Append16(Body, image.width);
+  Append16(Body, image.height);
   int packed = image.interlaced ? 0x40 : 0;
   if (!image.localTable.empty()) packed |= 0x80 | SizeFieldFor(image.localTable.size());
   Body.push_back(std::uint8_t(packed));
@@ -175,8 +172,8 @@ GifBuilder& GifBuilder::Raw(const Bytes& bytes) {
 
 Bytes GifBuilder::Build(bool trailer) const {
   Bytes out(Sig.begin(), Sig.end());
-  Put16(out, Width);
-  Put16(out, Height);
+  Append16(out, Width);
+  Append16(out, Height);
   out.push_back(std::uint8_t((Global.empty() ? 0 : 0x80) | SizeField));
   out.push_back(std::uint8_t(BackgroundIndex));
   out.push_back(0);

@@ -1,5 +1,7 @@
 #include "tests/support/test_support.h"
 
+#include "tests/support/byte_writer.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -62,17 +64,6 @@ const RGBQUAD* DibHandle::ColourTable() const {
 const std::uint8_t* DibHandle::Bits() const {
   return reinterpret_cast<const std::uint8_t*>(ColourTable()) + Header().biClrUsed * 4;
 }
-
-namespace {
-void Put16(Bytes& b, std::size_t at, std::uint32_t v) {
-  b[at] = std::uint8_t(v);
-  b[at + 1] = std::uint8_t(v >> 8);
-}
-void Put32(Bytes& b, std::size_t at, std::uint32_t v) {
-  Put16(b, at, v);
-  Put16(b, at + 2, v >> 16);
-}
-}  // namespace
 
 Bytes MakeBmp(int width, int height, int bitCount, const PixelFn& pixel,
               const std::vector<COLORREF>& colours) {
