@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "contour/tracer.h"
+#include "tests/support/contour_fixtures.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -42,11 +43,6 @@ TEST(ContourMask, EightBitMatchesColoursNotIndices) {
   EXPECT_EQ(mask, (std::vector<BYTE>{0, 1, 0, 1}));
 }
 
-Bytes ExpectedHeader(std::uint16_t w, std::uint16_t h, std::uint32_t n) {
-  return {'Q', 'U', 'O', 'R', 'I', 'N', BYTE(w), BYTE(w >> 8), BYTE(h), BYTE(h >> 8),
-          BYTE(n), BYTE(n >> 8), BYTE(n >> 16), BYTE(n >> 24)};
-}
-
 TEST(ContourFile, RedRectangleGivesThe36PointFileByteForByte) {
   HGLOBAL block = MakePackedDib(300, 200, 24, [](int x, int y) { return InRect(x, y) ? kRed : kWhite; });
   auto mask = MaskOf(block, kWhite);
@@ -56,21 +52,14 @@ TEST(ContourFile, RedRectangleGivesThe36PointFileByteForByte) {
   TempDir dir;
   ASSERT_TRUE(WriteContourFile(dir.File("r.QuorinDaten").c_str(), 300, 200, points.data(), n));
 
-  Bytes expected = ExpectedHeader(300, 200, 36);
-  auto put = [&](int v) {
-    for (int i = 0; i < 4; ++i) expected.push_back(BYTE(std::uint32_t(v) >> (8 * i)));
-  };
-  for (int x = 10; x <= 19; ++x) put(x), put(5);
-  for (int y = 6; y <= 14; ++y) put(19), put(y);
-  for (int x = 18; x >= 10; --x) put(x), put(14);
-  for (int y = 13; y >= 6; --y) put(10), put(y);
-  EXPECT_EQ(ReadFileBytes(dir.File("r.QuorinDaten")), expected);
+  EXPECT_EQ(ReadFileBytes(dir.File("r.QuorinDaten")),
+            ContourFileBytes(300, 200, RectangleBorder(10, 5, 19, 14)));
 }
 
 TEST(ContourFile, NoContourStillWritesTheHeader) {
   TempDir dir;
   ASSERT_TRUE(WriteContourFile(dir.File("e").c_str(), 7, 9, nullptr, 0));
-  EXPECT_EQ(ReadFileBytes(dir.File("e")), ExpectedHeader(7, 9, 0));
+  EXPECT_EQ(ReadFileBytes(dir.File("e")), ContourFileBytes(7, 9, {}));
 }
 
 TEST(ContourFile, WideImagesKeepLow16BitsOfWidthButFullCoordinates) {
@@ -96,9 +85,7 @@ TEST(ContourFile, FailureIsReportedAndLeavesNothingBehind) {
 
 TEST(ContourFile, ReadingRefusesFilesWithoutMagicOrShortOfTheirCount) {
   TempDir dir;
-  Bytes good = ExpectedHeader(2, 2, 1);
-  Bytes point(8, 0);
-  good.insert(good.end(), point.begin(), point.end());
+  Bytes good = ContourFileBytes(2, 2, {{0, 0}});
   struct Case {
     Bytes bytes;
     ContourReadResult expected;

@@ -5,7 +5,6 @@
 #include <QAbstractButton>
 #include <QGuiApplication>
 #include <QScreen>
-#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -14,32 +13,13 @@
 #include "platform/core/global_memory.h"
 #include "quorin_app/quorin_app.h"
 #include "quorin_app/touch_window.h"
+#include "tests/support/contour_fixtures.h"
 #include "tests/support/qt_support.h"
 #include "tests/support/test_support.h"
 
 namespace {
-// The contour file of the points, byte for byte.
-Bytes ContourBytes(int width, int height, const std::vector<POINT>& points) {
-  Bytes bytes{'Q', 'U', 'O', 'R', 'I', 'N'};
-  auto put = [&](std::uint32_t v, int size) {
-    for (int i = 0; i < size; ++i) bytes.push_back(BYTE(v >> (8 * i)));
-  };
-  put(width, 2);
-  put(height, 2);
-  put(std::uint32_t(points.size()), 4);
-  for (const POINT& p : points) put(std::uint32_t(p.x), 4), put(std::uint32_t(p.y), 4);
-  return bytes;
-}
-
-// The border pixels of a rectangle, clockwise from its top-left pixel.
-std::vector<POINT> Border(int left, int top, int right, int bottom) {
-  std::vector<POINT> points;
-  for (int x = left; x <= right; ++x) points.push_back({x, top});
-  for (int y = top + 1; y <= bottom; ++y) points.push_back({right, y});
-  for (int x = right - 1; x >= left; --x) points.push_back({x, bottom});
-  for (int y = bottom - 1; y > top; --y) points.push_back({left, y});
-  return points;
-}
+// The contour file of the red-rectangle picture traced against white.
+Bytes RedRectangleContour() { return ContourFileBytes(300, 200, RectangleBorder(10, 5, 19, 14)); }
 
 // The red-rectangle picture as it should appear on the screen.
 QImage RedRectangle() {
@@ -126,7 +106,7 @@ TEST_F(QuorinRun, OkWithoutClickTracesTheRedRectangleAndShowsIt) {
       .WhenShown(MainWindow, InspectAndClose(Window, Qt::Key_Escape));
   EXPECT_EQ(RunQuorin(), 0);
   EXPECT_EQ(user.Seen(), kFullRun);
-  EXPECT_EQ(ReadFileBytes(Dir.File("ziel.QuorinDaten")), ContourBytes(300, 200, Border(10, 5, 19, 14)));
+  EXPECT_EQ(ReadFileBytes(Dir.File("ziel.QuorinDaten")), RedRectangleContour());
 
   EXPECT_TRUE(Window.frameless);
   EXPECT_EQ(Window.title, QStringLiteral("Quorin"));
@@ -147,9 +127,9 @@ TEST_F(QuorinRun, ClickOnRedTracesTheImageBorderAndPaintsThePicture) {
       .WhenShown(MainWindow, InspectAndClose(Window, Qt::Key_Return));
   EXPECT_EQ(RunQuorin(), 0);
   EXPECT_EQ(user.Seen(), kFullRun);
-  std::vector<POINT> border = Border(0, 0, 299, 199);
+  std::vector<POINT> border = RectangleBorder(0, 0, 299, 199);
   ASSERT_EQ(border.size(), 996u);
-  EXPECT_EQ(ReadFileBytes(Dir.File("rand.QuorinDaten")), ContourBytes(300, 200, border));
+  EXPECT_EQ(ReadFileBytes(Dir.File("rand.QuorinDaten")), ContourFileBytes(300, 200, border));
 
   EXPECT_EQ(Window.region, QRegion(0, 0, 299, 199));
   EXPECT_EQ(Window.geometry.topLeft(), Centred(QSize(300, 200)));
@@ -174,7 +154,7 @@ TEST_F(QuorinRun, ClickOutsideTheImageIsIgnored) {
       .WhenShown(MainWindow, InspectAndClose(Window, Qt::Key_Escape));
   EXPECT_EQ(RunQuorin(), 0);
   EXPECT_TRUE(stayedOpen);
-  EXPECT_EQ(ReadFileBytes(Dir.File("ziel.QuorinDaten")), ContourBytes(300, 200, Border(10, 5, 19, 14)));
+  EXPECT_EQ(ReadFileBytes(Dir.File("ziel.QuorinDaten")), RedRectangleContour());
 }
 
 // Every dialog cancelled ends the program at once, writing nothing.
@@ -241,7 +221,7 @@ TEST_F(QuorinRun, SaveDialogAsksBeforeReplacingAFile) {
   EXPECT_EQ(RunQuorin(), 0);
   ASSERT_EQ(user.Seen().size(), 5u);
   EXPECT_EQ(user.Seen()[3].rfind("message: ", 0), 0u);
-  EXPECT_EQ(ReadFileBytes(Dir.File("alt.QuorinDaten")), ContourBytes(300, 200, Border(10, 5, 19, 14)));
+  EXPECT_EQ(ReadFileBytes(Dir.File("alt.QuorinDaten")), RedRectangleContour());
 }
 
 TEST_F(QuorinRun, EmptyContourWritesTheFileThenReportsTheGdiError) {
@@ -251,7 +231,7 @@ TEST_F(QuorinRun, EmptyContourWritesTheFileThenReportsTheGdiError) {
   EXPECT_NE(RunQuorin(), 0);
   EXPECT_EQ(user.Seen(), (std::vector<std::string>{"open dialog", "IDD_TOUCH", "save dialog",
                                                    "message: Quorin: GDI failure"}));
-  EXPECT_EQ(ReadFileBytes(Dir.File("leer.QuorinDaten")), ContourBytes(40, 30, {}));
+  EXPECT_EQ(ReadFileBytes(Dir.File("leer.QuorinDaten")), ContourFileBytes(40, 30, {}));
 }
 
 TEST_F(QuorinRun, UnwritableContourFileIsReportedAndTheWindowStillShown) {
