@@ -3,16 +3,13 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "bench/bench_files.h"
 #include "imagelib/jpeg.h"
-
-// After our headers: jpeglib.h defines TRUE and FALSE as macros.
-#include <jpeglib.h>
+#include "tests/support/jpeg_encoder.h"
 
 namespace {
 constexpr JDIMENSION kSide = 4096;  // 16 megapixels
@@ -20,34 +17,16 @@ constexpr JDIMENSION kSide = 4096;  // 16 megapixels
 // A photo-like picture (smooth gradients with fine texture), quality 90 and
 // the library's default 4:2:0 sampling.
 std::vector<std::uint8_t> EncodePicture() {
-  jpeg_compress_struct cinfo;
-  jpeg_error_mgr jerr;
-  cinfo.err = jpeg_std_error(&jerr);
-  jpeg_create_compress(&cinfo);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&cinfo, &buffer, &size);
-  cinfo.image_width = cinfo.image_height = kSide;
-  cinfo.input_components = 3;
-  cinfo.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, 90, TRUE);
-  jpeg_start_compress(&cinfo, TRUE);
-  std::vector<JSAMPLE> row(kSide * 3);
-  for (JDIMENSION y = 0; y < kSide; ++y) {
+  auto fillRow = [](int rowIndex, JSAMPLE* row) {
+    const JDIMENSION y = JDIMENSION(rowIndex);
     for (JDIMENSION x = 0; x < kSide; ++x) {
       row[3 * x] = JSAMPLE(x / 16 + ((x * y) >> 5 & 15));
       row[3 * x + 1] = JSAMPLE(y / 16 + ((x ^ y) & 31));
       row[3 * x + 2] = JSAMPLE((x + y) / 32 + ((x * 7 + y * 13) & 7));
     }
-    JSAMPROW rows[1] = {row.data()};
-    jpeg_write_scanlines(&cinfo, rows, 1);
-  }
-  jpeg_finish_compress(&cinfo);
-  jpeg_destroy_compress(&cinfo);
-  std::vector<std::uint8_t> bytes(buffer, buffer + size);
-  std::free(buffer);
-  return bytes;
+  };
+  return EncodeJpeg(int(kSide), int(kSide), 3, JCS_RGB, fillRow,
+                    [](jpeg_compress_struct& cinfo) { jpeg_set_quality(&cinfo, 90, TRUE); });
 }
 
 const std::string& Path() {

@@ -2,17 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <set>
 #include <string>
 
-#include <jpeglib.h>
-
 #include "imagelib/bitmap_base.h"
 #include "tests/support/imagemagick.h"
+#include "tests/support/jpeg_encoder.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -29,37 +26,19 @@ struct Picture {
 };
 
 // Encodes with libjpeg at quality 100 without subsampling, so that flat 8x8
-// blocks come back exactly. tune may change parameters after the defaults.
-Bytes Encode(const Picture& p, const std::function<void(jpeg_compress_struct&)>& tune = {}) {
-  jpeg_compress_struct cinfo;
-  jpeg_error_mgr jerr;
-  cinfo.err = jpeg_std_error(&jerr);
-  jpeg_create_compress(&cinfo);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&cinfo, &buffer, &size);
-  cinfo.image_width = JDIMENSION(p.width);
-  cinfo.image_height = JDIMENSION(p.height);
-  cinfo.input_components = p.components;
-  cinfo.in_color_space = p.space;
-  jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, 100, TRUE);
-  for (int c = 0; c < cinfo.num_components; ++c)
-    cinfo.comp_info[c].h_samp_factor = cinfo.comp_info[c].v_samp_factor = 1;
-  if (tune) tune(cinfo);
-  jpeg_start_compress(&cinfo, TRUE);
-  Bytes row(std::size_t(p.width) * p.components);
-  for (int y = 0; y < p.height; ++y) {
+// blocks come back exactly. tune may change parameters after that.
+Bytes Encode(const Picture& p, const JpegTuner& tune = {}) {
+  auto fillRow = [&p](int y, JSAMPLE* row) {
     for (int x = 0; x < p.width; ++x)
       for (int c = 0; c < p.components; ++c) row[std::size_t(x) * p.components + c] = p.sample(x, y, c);
-    JSAMPROW rows[1] = {row.data()};
-    jpeg_write_scanlines(&cinfo, rows, 1);
-  }
-  jpeg_finish_compress(&cinfo);
-  jpeg_destroy_compress(&cinfo);
-  Bytes out(buffer, buffer + size);
-  std::free(buffer);
-  return out;
+  };
+  return EncodeJpeg(p.width, p.height, p.components, p.space, fillRow,
+                    [&tune](jpeg_compress_struct& cinfo) {
+                      jpeg_set_quality(&cinfo, 100, TRUE);
+                      for (int c = 0; c < cinfo.num_components; ++c)
+                        cinfo.comp_info[c].h_samp_factor = cinfo.comp_info[c].v_samp_factor = 1;
+                      if (tune) tune(cinfo);
+                    });
 }
 
 // Grey 0x20 above row 8, 0xE0 from row 8 on.
