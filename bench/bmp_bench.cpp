@@ -3,23 +3,19 @@
 // DIB's rows hold.
 #include <benchmark/benchmark.h>
 
-#include <stdlib.h>
-#include <unistd.h>
-
+#include <algorithm>
 #include <cstdint>
-#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "bench/bench_files.h"
 #include "imagelib/bmp.h"
+#include "tests/support/byte_writer.h"
 
 namespace {
 constexpr int kSide = 4096;  // 16 megapixels
-
-void Put32(std::uint8_t* at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) at[i] = std::uint8_t(v >> (8 * i));
-}
 
 // The rows of an RLE8 picture like a scanned drawing: stretches of 1 to 24
 // equal pixels, values drifting along the row. Stretches of 3 or more become
@@ -59,62 +55,48 @@ std::vector<std::uint8_t> Rle8Row(int y) {
   return out;
 }
 
-class BmpFile {
- public:
-  explicit BmpFile(bool rle8) {
-    char name[] = "/tmp/quorin-bench-XXXXXX.bmp";
-    int fd = mkstemps(name, 4);
-    Path = name;
-    std::FILE* out = fdopen(fd, "wb");
-    if (rle8) WriteRle8(out);
-    else WriteTrueColour(out);
-    std::fclose(out);
-  }
-  ~BmpFile() { unlink(Path.c_str()); }
-  std::string Path;
+// The file and info headers of a kSide x kSide picture, and its colour table.
+std::vector<std::uint8_t> Headers(int bits, int compression, int colours, std::uint32_t dataBytes) {
+  std::vector<std::uint8_t> h(54);
+  h[0] = 'B';
+  h[1] = 'M';
+  std::uint32_t offBits = 54 + 4 * std::uint32_t(colours);
+  Put32(h, 2, offBits + dataBytes);
+  Put32(h, 10, offBits);
+  Put32(h, 14, 40);
+  Put32(h, 18, kSide);
+  Put32(h, 22, kSide);
+  h[26] = 1;
+  h[28] = std::uint8_t(bits);
+  Put32(h, 30, std::uint32_t(compression));
+  Put32(h, 34, dataBytes);
+  for (int i = 0; i < colours; ++i)
+    h.insert(h.end(), {std::uint8_t(i), std::uint8_t(255 - i), std::uint8_t(i * 3), 0});
+  return h;
+}
 
- private:
-  static void WriteHeaders(std::FILE* out, int bits, int compression, int colours,
-                           std::uint32_t dataBytes) {
-    std::uint8_t h[54] = {'B', 'M'};
-    std::uint32_t offBits = 54 + 4 * std::uint32_t(colours);
-    Put32(h + 2, offBits + dataBytes);
-    Put32(h + 10, offBits);
-    Put32(h + 14, 40);
-    Put32(h + 18, kSide);
-    Put32(h + 22, kSide);
-    h[26] = 1;
-    h[28] = std::uint8_t(bits);
-    Put32(h + 30, std::uint32_t(compression));
-    Put32(h + 34, dataBytes);
-    std::fwrite(h, 1, sizeof h, out);
-    for (int i = 0; i < colours; ++i) {
-      std::uint8_t entry[4] = {std::uint8_t(i), std::uint8_t(255 - i), std::uint8_t(i * 3), 0};
-      std::fwrite(entry, 1, 4, out);
-    }
-  }
-  static void WriteTrueColour(std::FILE* out) {
-    std::uint32_t stride = kSide * 3;
-    WriteHeaders(out, 24, 0, 0, stride * kSide);
-    std::vector<std::uint8_t> row(stride);
-    for (int y = 0; y < kSide; ++y) {
-      for (std::uint32_t i = 0; i < stride; ++i) row[i] = std::uint8_t(i / 7 + y);
-      std::fwrite(row.data(), 1, row.size(), out);
-    }
-  }
-  static void WriteRle8(std::FILE* out) {
-    std::vector<std::uint8_t> data;
-    for (int y = 0; y < kSide; ++y) {
-      std::vector<std::uint8_t> row = Rle8Row(y);
-      data.insert(data.end(), row.begin(), row.end());
-    }
-    WriteHeaders(out, 8, 1, 256, std::uint32_t(data.size()));
-    std::fwrite(data.data(), 1, data.size(), out);
-  }
-};
+std::vector<std::uint8_t> TrueColourBytes() {
+  std::uint32_t stride = kSide * 3;
+  std::vector<std::uint8_t> file = Headers(24, 0, 0, stride * kSide);
+  file.reserve(file.size() + std::size_t(stride) * kSide);
+  for (int y = 0; y < kSide; ++y)
+    for (std::uint32_t i = 0; i < stride; ++i) file.push_back(std::uint8_t(i / 7 + y));
+  return file;
+}
 
-const BmpFile& File(bool rle8) {
-  static const BmpFile trueColour(false), runLength(true);
+std::vector<std::uint8_t> Rle8Bytes() {
+  std::vector<std::uint8_t> data;
+  for (int y = 0; y < kSide; ++y) {
+    std::vector<std::uint8_t> row = Rle8Row(y);
+    data.insert(data.end(), row.begin(), row.end());
+  }
+  std::vector<std::uint8_t> file = Headers(8, 1, 256, std::uint32_t(data.size()));
+  file.insert(file.end(), data.begin(), data.end());
+  return file;
+}
+
+const TBenchFile& File(bool rle8) {
+  static const TBenchFile trueColour(TrueColourBytes(), ".bmp"), runLength(Rle8Bytes(), ".bmp");
   return rle8 ? runLength : trueColour;
 }
 

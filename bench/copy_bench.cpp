@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_files.h"
 #include "verlado_app/copy_engine.h"
 
 namespace fs = std::filesystem;
@@ -15,8 +16,7 @@ namespace fs = std::filesystem;
 namespace {
 const fs::path& Work() {
   static const fs::path dir = [] {
-    const char* tmp = std::getenv("TMPDIR");
-    fs::path d = fs::path(tmp && *tmp ? tmp : "/tmp") / "verlado-bench";
+    fs::path d = fs::path(BenchTempDir()) / "verlado-bench";
     fs::remove_all(d);
     fs::create_directories(d / "small");
     return d;

@@ -1,15 +1,14 @@
 // Decoding a 16-megapixel GIF: our reader against giflib's DGifSlurp.
 #include <benchmark/benchmark.h>
 #include <gif_lib.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "bench/bench_files.h"
 #include "imagelib/gif.h"
 
 namespace {
@@ -31,45 +30,27 @@ std::vector<GifPixelType> Picture() {
   return pixels;
 }
 
-// The picture written once with giflib's encoder to a file that lives for
-// the run; an empty path when that fails.
-class TPictureFile {
- public:
-  TPictureFile() {
-    const char* dir = std::getenv("TMPDIR");
-    std::string name = std::string(dir && *dir ? dir : "/tmp") + "/quorin-bench-XXXXXX.gif";
-    int fd = mkstemps(name.data(), 4);
-    if (fd < 0) return;
-    close(fd);
-    if (Write(name)) Path = name;
-    else unlink(name.c_str());
-  }
-  ~TPictureFile() {
-    if (!Path.empty()) unlink(Path.c_str());
-  }
-  std::string Path;
+// The picture written with giflib's encoder; false when that fails.
+bool WritePicture(const std::string& name) {
+  std::vector<GifColorType> colours(256);
+  for (int i = 0; i < 256; ++i)
+    colours[i] = {GifByteType(i), GifByteType(255 - i / 2), GifByteType(i / 3 * 2)};
+  ColorMapObject* map = GifMakeMapObject(256, colours.data());
+  int error = 0;
+  GifFileType* gif = EGifOpenFileName(name.c_str(), false, &error);
+  std::vector<GifPixelType> pixels = Picture();
+  bool ok = gif && EGifPutScreenDesc(gif, kSide, kSide, 8, 0, map) == GIF_OK &&
+            EGifPutImageDesc(gif, 0, 0, kSide, kSide, false, nullptr) == GIF_OK;
+  for (int y = 0; ok && y < kSide; ++y)
+    ok = EGifPutLine(gif, &pixels[std::size_t(y) * kSide], kSide) == GIF_OK;
+  if (gif) EGifCloseFile(gif, &error);
+  GifFreeMapObject(map);
+  return ok;
+}
 
- private:
-  static bool Write(const std::string& name) {
-    std::vector<GifColorType> colours(256);
-    for (int i = 0; i < 256; ++i)
-      colours[i] = {GifByteType(i), GifByteType(255 - i / 2), GifByteType(i / 3 * 2)};
-    ColorMapObject* map = GifMakeMapObject(256, colours.data());
-    int error = 0;
-    GifFileType* gif = EGifOpenFileName(name.c_str(), false, &error);
-    std::vector<GifPixelType> pixels = Picture();
-    bool ok = gif && EGifPutScreenDesc(gif, kSide, kSide, 8, 0, map) == GIF_OK &&
-              EGifPutImageDesc(gif, 0, 0, kSide, kSide, false, nullptr) == GIF_OK;
-    for (int y = 0; ok && y < kSide; ++y)
-      ok = EGifPutLine(gif, &pixels[std::size_t(y) * kSide], kSide) == GIF_OK;
-    if (gif) EGifCloseFile(gif, &error);
-    GifFreeMapObject(map);
-    return ok;
-  }
-};
-
+// The file lives for the run; an empty path when it could not be written.
 const std::string& PicturePath() {
-  static const TPictureFile file;
+  static const TBenchFile file(".gif", WritePicture);
   return file.Path;
 }
 

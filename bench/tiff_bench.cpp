@@ -3,15 +3,14 @@
 // file to an RGBA raster), on the same file in one run.
 #include <benchmark/benchmark.h>
 #include <tiffio.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "bench/bench_files.h"
 #include "imagelib/tiff.h"
 
 namespace {
@@ -34,73 +33,56 @@ void FillRow(std::vector<std::uint8_t>& row, std::uint32_t y, std::uint32_t& noi
   }
 }
 
-// The sample file, written once with libtiff's own defaults for strips.
-class SampleFile {
- public:
-  SampleFile() {
-    const char* dir = std::getenv("TMPDIR");
-    std::string pattern = std::string(dir && *dir ? dir : "/tmp") + "/tiff-bench-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back(0);
-    int fd = mkstemp(name.data());
-    if (fd >= 0) close(fd);
-    Path = name.data();
-    Ok = fd >= 0 && Write();
+// The sample file, written with libtiff's own defaults for strips.
+bool WriteSample(const std::string& name) {
+  TIFF* tif = TIFFOpen(name.c_str(), "w");
+  if (!tif) return false;
+  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, kWidth);
+  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, kHeight);
+  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
+  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+  TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+  TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+  TIFFSetField(tif, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
+  TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
+  std::vector<std::uint8_t> row(kWidth * 3);
+  std::uint32_t noise = 1;
+  bool ok = true;
+  for (std::uint32_t y = 0; y < kHeight && ok; ++y) {
+    FillRow(row, y, noise);
+    ok = TIFFWriteScanline(tif, row.data(), y, 0) == 1;
   }
-  ~SampleFile() { unlink(Path.c_str()); }
-  std::string Path;
-  bool Ok = false;
+  TIFFClose(tif);
+  return ok;
+}
 
- private:
-  bool Write() const {
-    TIFF* tif = TIFFOpen(Path.c_str(), "w");
-    if (!tif) return false;
-    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, kWidth);
-    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, kHeight);
-    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
-    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
-    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
-    TIFFSetField(tif, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
-    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
-    std::vector<std::uint8_t> row(kWidth * 3);
-    std::uint32_t noise = 1;
-    bool ok = true;
-    for (std::uint32_t y = 0; y < kHeight && ok; ++y) {
-      FillRow(row, y, noise);
-      ok = TIFFWriteScanline(tif, row.data(), y, 0) == 1;
-    }
-    TIFFClose(tif);
-    return ok;
-  }
-};
-
-const SampleFile& Sample() {
-  static const SampleFile sample;
-  return sample;
+// Written once for the run; an empty path when that failed.
+const std::string& SamplePath() {
+  static const TBenchFile sample(".tif", WriteSample);
+  return sample.Path;
 }
 
 void SetCounters(benchmark::State& state) {
   state.SetItemsProcessed(std::int64_t(state.iterations()) * kWidth * kHeight);
   state.counters["megapixels"] = double(kWidth) * kHeight / 1e6;
-  state.counters["file_MB"] = double(std::filesystem::file_size(Sample().Path)) / 1e6;
+  state.counters["file_MB"] = double(std::filesystem::file_size(SamplePath())) / 1e6;
 }
 
 void BM_TiffLzw_Ours(benchmark::State& state) {
-  if (!Sample().Ok) return state.SkipWithError("cannot write the sample file");
+  if (SamplePath().empty()) return state.SkipWithError("cannot write the sample file");
   for (auto _ : state) {
     TTIF tif;
-    if (tif.Load(Sample().Path.c_str()) != kOk) return state.SkipWithError("load failed");
+    if (tif.Load(SamplePath().c_str()) != kOk) return state.SkipWithError("load failed");
     benchmark::DoNotOptimize(tif.Bits);
   }
   SetCounters(state);
 }
 
 void BM_TiffLzw_LibtiffScanlines(benchmark::State& state) {
-  if (!Sample().Ok) return state.SkipWithError("cannot write the sample file");
+  if (SamplePath().empty()) return state.SkipWithError("cannot write the sample file");
   for (auto _ : state) {
-    TIFF* tif = TIFFOpen(Sample().Path.c_str(), "r");
+    TIFF* tif = TIFFOpen(SamplePath().c_str(), "r");
     if (!tif) return state.SkipWithError("libtiff cannot open the file");
     std::vector<std::uint8_t> row(std::size_t(TIFFScanlineSize(tif)));
     for (std::uint32_t y = 0; y < kHeight; ++y) TIFFReadScanline(tif, row.data(), y, 0);
@@ -111,10 +93,10 @@ void BM_TiffLzw_LibtiffScanlines(benchmark::State& state) {
 }
 
 void BM_TiffLzw_LibtiffRgba(benchmark::State& state) {
-  if (!Sample().Ok) return state.SkipWithError("cannot write the sample file");
+  if (SamplePath().empty()) return state.SkipWithError("cannot write the sample file");
   std::vector<std::uint32_t> raster(std::size_t(kWidth) * kHeight);
   for (auto _ : state) {
-    TIFF* tif = TIFFOpen(Sample().Path.c_str(), "r");
+    TIFF* tif = TIFFOpen(SamplePath().c_str(), "r");
     if (!tif) return state.SkipWithError("libtiff cannot open the file");
     TIFFReadRGBAImage(tif, kWidth, kHeight, raster.data(), 0);
     benchmark::DoNotOptimize(raster.data());
