@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -811,16 +810,7 @@ TEST_F(BmpWriteTest, NullHandleAndFailedWritesAreReported) {
 // --- Files written by other programs -----------------------------------------
 
 std::vector<fs::path> CorpusFiles(const std::string& under) {
-  std::vector<fs::path> files;
-  fs::path root = fs::path(CorpusDir()) / "bmp" / under;
-  if (!fs::is_directory(root)) return files;
-  for (const auto& entry : fs::recursive_directory_iterator(root)) {
-    std::string ext = entry.path().extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), ::tolower);
-    if (entry.is_regular_file() && (ext == ".bmp" || ext == ".dib")) files.push_back(entry.path());
-  }
-  std::sort(files.begin(), files.end());
-  return files;
+  return FilesUnder(fs::path(CorpusDir()) / "bmp" / under, {".bmp", ".dib"});
 }
 
 bool UnderAny(const fs::path& file, std::initializer_list<const char*> dirs) {

@@ -1,6 +1,5 @@
 #include "imagelib/gif.h"
 
-#include <algorithm>
 #include <filesystem>
 #include <map>
 
@@ -395,15 +394,12 @@ TEST(GifMemory, HugeImageInsideASmallScreenIsRefused) {
 
 namespace {
 std::vector<fs::path> CorpusGifs(bool bad) {
-  std::vector<fs::path> files;
-  for (const auto& entry : fs::recursive_directory_iterator(fs::path(CorpusDir()) / "gif")) {
-    std::string path = entry.path().string();
+  std::vector<fs::path> files = FilesUnder(fs::path(CorpusDir()) / "gif", {".gif"});
+  std::erase_if(files, [bad](const fs::path& file) {
+    std::string path = file.string();
     bool inBad = path.find("/bad/") != std::string::npos;
-    if (entry.is_regular_file() && entry.path().extension() == ".gif" && inBad == bad &&
-        path.find("/unsupported/") == std::string::npos)
-      files.push_back(entry.path());
-  }
-  std::sort(files.begin(), files.end());
+    return inBad != bad || path.find("/unsupported/") != std::string::npos;
+  });
   return files;
 }
 

@@ -380,16 +380,6 @@ TEST_F(PcxTest, WriteDIBWritesNothing) {
 
 // --- Sample files written by other programs ---
 
-std::vector<fs::path> PcxFilesUnder(const fs::path& dir) {
-  std::vector<fs::path> files;
-  for (const auto& e : fs::recursive_directory_iterator(dir)) {
-    std::string ext = e.path().extension().string();
-    if (e.is_regular_file() && (ext == ".pcx" || ext == ".PCX")) files.push_back(e.path());
-  }
-  std::sort(files.begin(), files.end());
-  return files;
-}
-
 int LoadPath(TPCX& codec, const fs::path& path) { return codec.Load(path.string().c_str()); }
 
 // The files the reader refuses, and why.
@@ -402,7 +392,7 @@ TEST_F(PcxTest, DecodesSampleFilesLikeImageMagick) {
   if (!HaveImageMagick()) GTEST_SKIP() << "no ImageMagick convert";
   fs::path root = fs::path(CorpusDir()) / "pcx";
   int compared = 0;
-  for (const fs::path& path : PcxFilesUnder(root)) {
+  for (const fs::path& path : FilesUnder(root, {".pcx"})) {
     std::string group = fs::relative(path, root).begin()->string();
     if (group == "bad" || group == "unsupported") continue;
     SCOPED_TRACE(path.string());
@@ -450,8 +440,8 @@ TEST_F(PcxTest, RefusesBadAndUnsupportedSampleFilesCleanly) {
       {"generated_ppmtopcx_4col_packed_2bit.pcx", 14},
   };
   fs::path root = fs::path(CorpusDir()) / "pcx";
-  std::vector<fs::path> files = PcxFilesUnder(root / "bad");
-  for (const fs::path& p : PcxFilesUnder(root / "unsupported")) files.push_back(p);
+  std::vector<fs::path> files = FilesUnder(root / "bad", {".pcx"});
+  for (const fs::path& p : FilesUnder(root / "unsupported", {".pcx"})) files.push_back(p);
   for (const fs::path& path : files) {
     SCOPED_TRACE(path.string());
     int code = LoadPath(Codec, path);

@@ -418,17 +418,16 @@ TEST_F(TgaTest, CorpusMatchesStbImageOrIsRefusedWithItsCode) {
   SKIP_WITHOUT_CORPUS();
   fs::path root = fs::path(CorpusDir()) / "tga";
   int compared = 0;
-  for (const auto& entry : fs::recursive_directory_iterator(root)) {
-    if (!entry.is_regular_file()) continue;
-    std::string name = fs::relative(entry.path(), root).string();
+  for (const fs::path& file : FilesUnder(root)) {
+    std::string name = fs::relative(file, root).string();
     TTGA codec;
-    int code = codec.Load(entry.path().c_str());
+    int code = codec.Load(file.c_str());
     auto refused = kRefused.find(name);
     EXPECT_EQ(code, refused == kRefused.end() ? kOk : refused->second) << name;
     if (code != kOk) continue;
     auto reference = kReferenceFor.find(name);
     if (reference != kReferenceFor.end() && reference->second.empty()) continue;
-    fs::path stbFile = reference == kReferenceFor.end() ? entry.path() : root / reference->second;
+    fs::path stbFile = reference == kReferenceFor.end() ? file : root / reference->second;
     ExpectSameAsStb(codec, stbFile, name);
     ++compared;
   }

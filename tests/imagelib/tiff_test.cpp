@@ -656,20 +656,12 @@ int MaxDifference(const Bytes& a, const Bytes& b) {
   return most;
 }
 
-std::vector<fs::path> CorpusTiffs(const fs::path& under) {
-  std::vector<fs::path> files;
-  for (const auto& entry : fs::recursive_directory_iterator(under))
-    if (entry.is_regular_file()) files.push_back(entry.path());
-  std::sort(files.begin(), files.end());
-  return files;
-}
-
 TEST(TiffCorpus, PixelsMatchImageMagick) {
   SKIP_WITHOUT_CORPUS();
   if (!HaveImageMagick()) GTEST_SKIP() << "no ImageMagick";
   fs::path root = fs::path(CorpusDir()) / "tif";
   int compared = 0;
-  for (const fs::path& path : CorpusTiffs(root)) {
+  for (const fs::path& path : FilesUnder(root)) {
     std::string name = fs::relative(path, root).string();
     if (name.rfind("bad/", 0) == 0 || name.rfind("unsupported/", 0) == 0) continue;
     TTIF tif;
@@ -700,7 +692,7 @@ TEST(TiffCorpus, BadAndUnsupportedFilesFailCleanly) {
   SKIP_WITHOUT_CORPUS();
   fs::path root = fs::path(CorpusDir()) / "tif";
   for (const char* folder : {"bad", "unsupported"}) {
-    for (const fs::path& path : CorpusTiffs(root / folder)) {
+    for (const fs::path& path : FilesUnder(root / folder)) {
       std::size_t before = GlobalLiveBlocks();
       {
         TTIF tif;

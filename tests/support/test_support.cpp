@@ -2,6 +2,7 @@
 
 #include "tests/support/byte_writer.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <strings.h>
 #include <sys/wait.h>
 
 namespace fs = std::filesystem;
@@ -21,6 +23,20 @@ std::string CorpusDir() {
 }
 
 std::string TestDataDir() { return QUORIN_TEST_DATA_DIR; }
+
+std::vector<fs::path> FilesUnder(const fs::path& dir, std::initializer_list<const char*> extensions) {
+  std::vector<fs::path> files;
+  if (!fs::is_directory(dir)) return files;
+  for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+    std::string ext = entry.path().extension().string();
+    auto wanted = [&ext](const char* e) { return strcasecmp(ext.c_str(), e) == 0; };
+    if (entry.is_regular_file() &&
+        (extensions.size() == 0 || std::any_of(extensions.begin(), extensions.end(), wanted)))
+      files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
 
 Bytes ReadFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,12 @@ std::string CorpusDir();
   } while (0)
 
 std::string TestDataDir();
+
+// The regular files below dir, in sorted order, whose extension is one of
+// extensions in any letter case (".bmp"); every file when extensions is
+// empty, none when dir is not a folder.
+std::vector<std::filesystem::path> FilesUnder(const std::filesystem::path& dir,
+                                              std::initializer_list<const char*> extensions = {});
 
 Bytes ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const Bytes& bytes);
