@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bench/bench_files.h"
+#include "bench/reader_timing.h"
 #include "imagelib/bmp.h"
 #include "tests/support/byte_writer.h"
 
@@ -102,16 +103,7 @@ const TBenchFile& File(bool rle8) {
 
 // Argument: 0 = 24 bits uncompressed, 1 = 8 bits RLE8.
 void BM_TDIB_Load(benchmark::State& state) {
-  const std::string& path = File(state.range(0) == 1).Path;
-  std::int64_t bytes = 0;
-  for (auto _ : state) {
-    _TDIB codec;
-    if (codec.Load(path.c_str()) != kOk) state.SkipWithError("_TDIB::Load failed");
-    benchmark::DoNotOptimize(codec.Bits);
-    bytes = codec.ImageSize;
-  }
-  state.SetItemsProcessed(std::int64_t(state.iterations()) * kSide * kSide);
-  state.SetBytesProcessed(std::int64_t(state.iterations()) * bytes);
+  TimeReaderLoad<_TDIB>(state, File(state.range(0) == 1).Path);
 }
 BENCHMARK(BM_TDIB_Load)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 

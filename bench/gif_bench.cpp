@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bench/bench_files.h"
+#include "bench/reader_timing.h"
 #include "imagelib/gif.h"
 
 namespace {
@@ -61,12 +62,7 @@ void SetCounters(benchmark::State& state) {
 }
 
 void BM_Gif16MP_TGIF(benchmark::State& state) {
-  const std::string& path = PicturePath();
-  for (auto _ : state) {
-    TGIF gif;
-    if (gif.Load(path.c_str()) != kOk) state.SkipWithError("TGIF failed");
-    benchmark::DoNotOptimize(gif.Bits);
-  }
+  TimeReaderLoad<TGIF>(state, PicturePath());
   SetCounters(state);
 }
 BENCHMARK(BM_Gif16MP_TGIF)->Unit(benchmark::kMillisecond);

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "bench/bench_files.h"
-#include "bench/imagemagick_peer.h"
+#include "bench/reader_timing.h"
 #include "imagelib/pcx.h"
 #include "tests/support/byte_writer.h"
 
@@ -64,13 +64,7 @@ const TBenchFile& File(int planes) {
 }
 
 void BM_TPCX_Load(benchmark::State& state) {
-  const std::string& path = File(int(state.range(0))).Path;
-  for (auto _ : state) {
-    TPCX codec;
-    if (codec.Load(path.c_str()) != kOk) state.SkipWithError("TPCX::Load failed");
-    benchmark::DoNotOptimize(codec.Bits);
-  }
-  state.SetItemsProcessed(int64_t(state.iterations()) * kSide * kSide);
+  TimeReaderLoad<TPCX>(state, File(int(state.range(0))).Path);
 }
 // Argument: planes (3 = 24 bits, 1 = 8 bits).
 BENCHMARK(BM_TPCX_Load)->Arg(3)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "bench/bench_files.h"
-#include "bench/imagemagick_peer.h"
+#include "bench/reader_timing.h"
 #include "imagelib/tga.h"
 
 namespace {
@@ -42,13 +42,7 @@ const std::string& TargaPath() {
 }
 
 void BM_TTGA_LoadRle(benchmark::State& state) {
-  const std::string& path = TargaPath();
-  for (auto _ : state) {
-    TTGA codec;
-    if (codec.Load(path.c_str()) != kOk) state.SkipWithError("TTGA failed");
-    benchmark::DoNotOptimize(codec.Bits);
-  }
-  state.SetItemsProcessed(int64_t(state.iterations()) * kSide * kSide);
+  TimeReaderLoad<TTGA>(state, TargaPath());
 }
 BENCHMARK(BM_TTGA_LoadRle)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bench/bench_files.h"
+#include "bench/reader_timing.h"
 #include "imagelib/tiff.h"
 
 namespace {
@@ -71,11 +72,7 @@ void SetCounters(benchmark::State& state) {
 
 void BM_TiffLzw_Ours(benchmark::State& state) {
   if (SamplePath().empty()) return state.SkipWithError("cannot write the sample file");
-  for (auto _ : state) {
-    TTIF tif;
-    if (tif.Load(SamplePath().c_str()) != kOk) return state.SkipWithError("load failed");
-    benchmark::DoNotOptimize(tif.Bits);
-  }
+  TimeReaderLoad<TTIF>(state, SamplePath());
   SetCounters(state);
 }
 
