@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QTimer>
 #include <QtTest/QTest>
@@ -124,8 +125,20 @@ inline ScriptedUser::Step PressKey(Qt::Key key) {
   return [key](QWidget* w) { QTest::keyClick(w, key); };
 }
 
+// A left click at (x, y) of the window, sent as plain mouse events: QTest
+// would read the point (0, 0) as "the middle of the widget".
 inline ScriptedUser::Step ClickAt(int x, int y) {
-  return [x, y](QWidget* w) { QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(x, y)); };
+  return [x, y](QWidget* w) {
+    QPointer<QWidget> target(w);
+    const QPointF at(x, y), global(w->mapToGlobal(QPoint(x, y)));
+    QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(w, &press);
+    if (!target) return;
+    QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(w, &release);
+  };
 }
 
 // Types the name into a file dialog's name field and presses Enter.
