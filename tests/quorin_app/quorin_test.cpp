@@ -9,7 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "contour/contour_file.h"
+#include "contour/key_colour.h"
+#include "contour/tracer.h"
 #include "contour/workflow.h"
+#include "imagelib/loader.h"
 #include "platform/core/global_memory.h"
 #include "quorin_app/quorin_app.h"
 #include "quorin_app/touch_window.h"
@@ -28,6 +32,20 @@ QImage RedRectangle() {
   for (int y = 5; y <= 14; ++y)
     for (int x = 10; x <= 19; ++x) image.setPixel(x, y, qRgb(255, 0, 0));
   return image;
+}
+
+// The contour the tracer finds in the image file against white, or against
+// the colour of its top-left pixel.
+std::vector<POINT> TracedContour(const std::string& path, bool keyAtTopLeft) {
+  TDib image(LoadImageFile(path.c_str()), AutoDelete);
+  if (!image.IsOK()) return {};
+  COLORREF key = keyAtTopLeft ? PixelColour(image, 0, 0) : RGB(255, 255, 255);
+  std::size_t pixels = std::size_t(image.Width()) * std::size_t(image.Height());
+  std::vector<BYTE> mask(pixels);
+  BuildContourMask(image, key, mask.data());
+  std::vector<POINT> points(pixels);
+  points.resize(std::size_t(TraceContour(image.Height(), image.Width(), mask.data(), points.data())));
+  return points;
 }
 
 // What the shaped main window looked like.
@@ -283,6 +301,50 @@ TEST_F(QuorinRun, MissingMemoryIsReportedAndEndsTheProgram) {
     EXPECT_EQ(user.Seen(), c.seen) << c.what;
     EXPECT_EQ(GlobalLiveBlocks(), BlocksBefore) << c.what;
     std::filesystem::remove(Dir.File("ziel.QuorinDaten"));
+  }
+}
+
+// A GIF, TIFF, JPEG, Targa, PCX and Photo CD image each go the whole way,
+// the colour confirmed as it stands (white) or clicked at the top-left pixel:
+// the contour file carries the image's size and the contour the tracer finds.
+TEST_F(QuorinRun, ImagesOfEveryTypeAreTracedIntoTheContourFile) {
+  SKIP_WITHOUT_CORPUS();
+  struct Case {
+    const char* file;  // below the corpus folder
+    int width;
+    int height;
+    bool click;  // click pixel (0, 0), else confirm with Enter
+  };
+  const Case cases[] = {
+      {"gif/pillow/hopper.gif", 128, 128, true},  // 8 bits, colour table
+      {"tif/pillow/hopper.tif", 128, 128, false},
+      {"jpg/pillow/hopper.jpg", 128, 128, true},
+      {"tga/gbm/g24.tga", 127, 64, false},
+      {"pcx/generated/rose_24bit_3planes.pcx", 70, 46, true},
+      {"pcd/pillow/hopper.pcd", 768, 512, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    const std::string image = CorpusDir() + "/" + c.file, target = Dir.File("kontur.QuorinDaten");
+    ScriptedUser user;
+    user.Then(TypeFileName(image))
+        .Then(c.click ? ClickAt(0, 0) : PressKey(Qt::Key_Return))
+        .Then(TypeFileName(target))
+        .WhenShown(MainWindow, InspectAndClose(Window, Qt::Key_Escape));
+    EXPECT_EQ(RunQuorin(), 0);
+    EXPECT_EQ(user.Seen(), kFullRun);
+    EXPECT_EQ(ColourPicked, c.click ? 1 : 0);
+    EXPECT_EQ(Window.geometry.size(), QSize(c.width, c.height));
+
+    std::vector<POINT> expected = TracedContour(image, c.click);
+    ASSERT_GT(expected.size(), 0u);
+    ContourFile written;
+    ASSERT_EQ(ReadContourFile(target.c_str(), written), ContourReadResult::Ok);
+    EXPECT_EQ(written.width, c.width);
+    EXPECT_EQ(written.height, c.height);
+    EXPECT_EQ(written.points.size(), expected.size());
+    EXPECT_TRUE(written.points == expected);
+    std::filesystem::remove(target);
   }
 }
 }  // namespace
