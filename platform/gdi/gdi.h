@@ -23,8 +23,14 @@ class TXGdi : public TXOwl {
   TXGdi() : TXOwl("GDI failure") {}
 };
 
-struct TColor {
+class TColor {
+ public:
   static constexpr COLORREF White = RGB(255, 255, 255);
+  constexpr TColor(BYTE r, BYTE g, BYTE b) : Value(RGB(r, g, b)) {}
+  constexpr operator COLORREF() const { return Value; }
+
+ private:
+  COLORREF Value;
 };
 
 constexpr COLORREF CLR_INVALID = 0xFFFFFFFF;

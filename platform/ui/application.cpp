@@ -1,6 +1,7 @@
 #include "platform/ui/application.h"
 
 #include <QMessageBox>
+#include <cerrno>
 #include <exception>
 
 #include "platform/ui/input.h"
@@ -8,11 +9,20 @@
 namespace {
 TApplication* current = nullptr;
 
-// Qt keeps references to these for the application's lifetime. The programs
-// take no arguments.
+// Qt keeps references to these for the application's lifetime. Qt is not
+// given the programs' arguments: it would take options such as "-style"
+// out of them.
 int qtArgc = 1;
-char qtProgramName[] = "quorin";
-char* qtArgv[] = {qtProgramName, nullptr};
+char* qtArgv[] = {program_invocation_short_name, nullptr};
+
+// For a message box when no Qt application is left.
+std::unique_ptr<QApplication> MakeQtApplication() {
+  // All coordinates are device pixels: an image shows 1:1 and a click
+  // lands on the pixel under it, also on scaled displays.
+  qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+  qunsetenv("QT_SCALE_FACTOR");
+  return std::make_unique<QApplication>(qtArgc, qtArgv);
+}
 
 QMessageBox::Icon IconOf(UINT type) {
   switch (type & 0xF0) {
@@ -25,13 +35,7 @@ QMessageBox::Icon IconOf(UINT type) {
 }  // namespace
 
 TApplication::TApplication(const char* name, TModule& module) : Name(name), Module(module) {
-  if (!QApplication::instance()) {
-    // All coordinates are device pixels: an image shows 1:1 and a click
-    // lands on the pixel under it, also on scaled displays.
-    qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
-    qunsetenv("QT_SCALE_FACTOR");
-    OwnQtApplication = std::make_unique<QApplication>(qtArgc, qtArgv);
-  }
+  if (!QApplication::instance()) OwnQtApplication = MakeQtApplication();
   QApplication::setApplicationName(QString::fromUtf8(name));
   if (const TVersionInfo* version = module.GetVersion())
     QApplication::setApplicationVersion(QString::fromUtf8(version->ProductVersionText));
@@ -73,7 +77,9 @@ void TApplication::PostQuitMessage(int status) {
       Qt::QueuedConnection);
 }
 
-int TApplication::MessageBox(HWND owner, const char* text, const char* caption, UINT type) {
+int MessageBox(HWND owner, const char* text, const char* caption, UINT type) {
+  std::unique_ptr<QApplication> qt;
+  if (!QApplication::instance()) qt = MakeQtApplication();
   TModalScope modal;
   QMessageBox box(IconOf(type), QString::fromUtf8(caption), QString::fromUtf8(text), QMessageBox::Ok,
                   DialogOwner(owner));

@@ -16,6 +16,11 @@ constexpr UINT MB_ICONSTOP = 0x10;
 constexpr UINT MB_ICONEXCLAMATION = 0x30;
 constexpr UINT MB_ICONINFORMATION = 0x40;
 
+// A modal message box (MB_OK with an icon); returns IDOK. An owner that is
+// not on the screen does not place the box: it is centred on the screen.
+// Works also where no application object is left (a program's last word).
+int MessageBox(HWND owner, const char* text, const char* caption, UINT type = MB_OK);
+
 class TApplication {
  public:
   // Makes the Qt application unless one exists already (a test's).
@@ -40,9 +45,10 @@ class TApplication {
   // is not shown yet then stays hidden.
   void PostQuitMessage(int status);
 
-  // A modal message box (MB_OK with an icon); returns IDOK. An owner that is
-  // not on the screen does not place the box: it is centred on the screen.
-  int MessageBox(HWND owner, const char* text, const char* caption, UINT type = MB_OK);
+  // The message box above.
+  int MessageBox(HWND owner, const char* text, const char* caption, UINT type = MB_OK) {
+    return ::MessageBox(owner, text, caption, type);
+  }
 
  protected:
   // Makes the main window and hands it over with SetMainWindow.

@@ -1,7 +1,6 @@
 #include "platform/ui/dialog.h"
 
 #include <QFontMetrics>
-#include <QLabel>
 #include <QPushButton>
 #include <cmath>
 #include <cstring>
@@ -10,10 +9,6 @@
 #include "platform/ui/peer.h"
 
 namespace {
-const char* const kControlId = "controlId";
-const char* const kControlClass = "controlClass";
-const char* const kDefaultButton = "defaultButton";
-
 // The dialog base units of a font: the average width of the letters and the
 // height of a line, as the system measures them.
 QSize BaseUnits(const QFont& font) {
@@ -28,13 +23,6 @@ int Scale(int units, int base, int per) { return int(std::lround(double(units) *
 QRect ToPixels(int x, int y, int cx, int cy, QSize base) {
   return QRect(Scale(x, base.width(), 4), Scale(y, base.height(), 8), Scale(cx, base.width(), 4),
                Scale(cy, base.height(), 8));
-}
-
-QWidget* MakeControl(const TControlTemplate& control, QWidget* parent) {
-  QString text = QString::fromUtf8(control.Text ? control.Text : "");
-  if (std::strcmp(control.ClassName, "BUTTON") == 0) return new QPushButton(text, parent);
-  if (std::strcmp(control.ClassName, "STATIC") == 0) return new QLabel(text, parent);
-  return nullptr;
 }
 }  // namespace
 
@@ -76,7 +64,7 @@ QWidget* TDialog::MakePeer(QWidget* parent) {
 
 void TDialog::AddControls(QWidget* peer, const TDialogTemplate& dialog, QSize baseUnits) {
   for (const TControlTemplate& control : dialog.Controls) {
-    QWidget* widget = MakeControl(control, peer);
+    QWidget* widget = MakeDialogControl(control, peer);
     if (!widget) continue;
     widget->setProperty(kControlId, control.Id);
     widget->setProperty(kControlClass, QString::fromLatin1(control.ClassName));

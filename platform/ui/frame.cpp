@@ -7,6 +7,7 @@
 TFrameWindow::TFrameWindow(TWindow* parent, const char* title, TWindow* clientWnd,
                            bool shrinkToClient, TModule* module)
     : TWindow(parent, title, module), ClientWnd(clientWnd) {
+  Attr.Style = WS_OVERLAPPEDWINDOW;
   if (shrinkToClient) Flags |= wfShrinkToClient;
   if (ClientWnd) Adopt(*ClientWnd);
 }
@@ -20,6 +21,7 @@ QWidget* TFrameWindow::MakePeer(QWidget* parent) {
 }
 
 void TFrameWindow::SetupWindow() {
+  TWindow::SetupWindow();
   ApplyIcon();
   if (!ClientWnd || !CreatePeerOf(*ClientWnd)) return;
   QWidget* client = ClientWnd->GetHandle();

@@ -10,12 +10,15 @@ constexpr UINT wfShrinkToClient = 0x0008;
 
 class TFrameWindow : public TWindow {
  public:
-  // The frame owns the client window.
+  // The frame owns the client window. Its style starts as
+  // WS_OVERLAPPEDWINDOW.
   TFrameWindow(TWindow* parent, const char* title, TWindow* clientWnd, bool shrinkToClient = false,
                TModule* module = nullptr);
 
   TWindow* GetClientWindow() const { return ClientWnd.get(); }
   void SetFlag(UINT flag) { Flags |= flag; }
+  // The frame closes when its client window agrees.
+  bool CanClose() override { return !ClientWnd || ClientWnd->CanClose(); }
   // The large and the small image of an icon group of the module (the
   // window's own when null).
   bool SetIcon(TModule* module, TResId id);

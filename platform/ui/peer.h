@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QTimerEvent>
 
 #include "platform/ui/window.h"
 
@@ -34,6 +35,9 @@ class TPeer : public Base {
     event->ignore();
     if (Owner) Owner->EvClose();
   }
+  void timerEvent(QTimerEvent* event) override {
+    if (!Owner || !Owner->TimerFired(event->timerId())) Base::timerEvent(event);
+  }
 };
 
 using TWidgetPeer = TPeer<QWidget>;
@@ -50,3 +54,12 @@ class TDialogPeer : public TPeer<QDialog> {
 
 // The window object of a peer, or null.
 TWindow* OwnerOf(QWidget* widget);
+
+// Properties by which a dialog knows its controls.
+inline constexpr const char* kControlId = "controlId";
+inline constexpr const char* kControlClass = "controlClass";
+inline constexpr const char* kDefaultButton = "defaultButton";
+
+// The widget of a control of a dialog template, or null for a class the
+// layer does not know.
+QWidget* MakeDialogControl(const TControlTemplate& control, QWidget* parent);

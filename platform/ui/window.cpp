@@ -17,12 +17,24 @@ void Disown(QWidget* widget) {
   if (auto* peer = dynamic_cast<TWidgetPeer*>(widget)) peer->Owner = nullptr;
   if (auto* peer = dynamic_cast<TPeer<QDialog>*>(widget)) peer->Owner = nullptr;
 }
+
+Qt::WindowFlags TopLevelFlags(DWORD style) {
+  // A pop-up without caption has no frame at all.
+  if ((style & WS_CAPTION) != WS_CAPTION)
+    return (style & WS_POPUP) ? Qt::Window | Qt::FramelessWindowHint : Qt::Window;
+  Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+  if (style & WS_SYSMENU) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+  if (style & WS_MINIMIZEBOX) flags |= Qt::WindowMinimizeButtonHint;
+  if (style & WS_MAXIMIZEBOX) flags |= Qt::WindowMaximizeButtonHint;
+  return flags;
+}
 }  // namespace
 
 TWindow::TWindow(TWindow* parent, const char* title, TModule* module)
     : Parent(parent), Title(title ? title : ""), Module(module) {}
 
 TWindow::~TWindow() {
+  for (TWindow* control : Controls) control->Parent = nullptr;
   for (QWidget* peer : {Handle.data(), Remains.data()}) {
     if (!peer) continue;
     Disown(peer);
@@ -40,13 +52,7 @@ TModule* TWindow::GetModule() const {
 
 QWidget* TWindow::MakePeer(QWidget* parent) {
   auto* peer = new TWidgetPeer(this, parent);
-  if (!parent) {
-    Qt::WindowFlags flags = Qt::Window;
-    // A pop-up without caption has no frame at all.
-    if ((Attr.Style & WS_POPUP) && (Attr.Style & WS_CAPTION) != WS_CAPTION)
-      flags |= Qt::FramelessWindowHint;
-    peer->setWindowFlags(flags);
-  }
+  if (!parent) peer->setWindowFlags(TopLevelFlags(Attr.Style));
   return peer;
 }
 
@@ -72,6 +78,10 @@ bool TWindow::Create() {
   return true;
 }
 
+void TWindow::SetupWindow() {
+  for (TWindow* control : Controls) control->Create();
+}
+
 bool TWindow::ShowWindow(int cmdShow) {
   if (!Handle) return false;
   bool wasVisible = Handle->isVisible();
@@ -88,8 +98,59 @@ bool TWindow::ShowWindow(int cmdShow) {
 bool TWindow::SetWindowPos(HWND, int x, int y, int cx, int cy, UINT flags) {
   if (!Handle) return false;
   if (!(flags & SWP_NOMOVE)) Handle->move(x, y);
-  if (!(flags & SWP_NOSIZE)) Handle->resize(cx, cy);
+  if (flags & SWP_NOSIZE) return true;
+  // A window the user may not resize still takes the program's size.
+  if (Handle->minimumSize() == Handle->maximumSize()) Handle->setFixedSize(cx, cy);
+  else Handle->resize(cx, cy);
   return true;
+}
+
+DWORD TWindow::SetStyle(DWORD style) {
+  DWORD before = Attr.Style;
+  Attr.Style = style;
+  if (!Handle || !Handle->isWindow()) return before;
+  bool visible = Handle->isVisible();
+  Handle->setWindowFlags(TopLevelFlags(style));
+  if (style & WS_THICKFRAME) {
+    Handle->setMinimumSize(0, 0);
+    Handle->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  } else {
+    Handle->setFixedSize(Handle->size());
+  }
+  // New window flags hide the window.
+  if (visible) Handle->show();
+  return before;
+}
+
+UINT TWindow::SetTimer(UINT id, UINT elapse) {
+  if (!Handle) return 0;
+  KillTimer(id);
+  int qtId = Handle->startTimer(int(elapse), Qt::PreciseTimer);
+  if (!qtId) return 0;
+  Timers[id] = qtId;
+  return id;
+}
+
+bool TWindow::KillTimer(UINT id) {
+  auto timer = Timers.find(id);
+  if (timer == Timers.end()) return false;
+  if (Handle) Handle->killTimer(timer->second);
+  Timers.erase(timer);
+  return true;
+}
+
+void TWindow::KillTimers() {
+  while (!Timers.empty()) KillTimer(Timers.begin()->first);
+}
+
+bool TWindow::TimerFired(int qtTimerId) {
+  for (const auto& [id, qtId] : Timers) {
+    if (qtId != qtTimerId) continue;
+    UINT timerId = id;
+    EvTimer(timerId);
+    return true;
+  }
+  return false;
 }
 
 RECT TWindow::GetWindowRect() const {
@@ -143,6 +204,12 @@ bool TWindow::SetCursor(TModule* module, TResId id) {
 }
 
 bool TWindow::PostMessage(UINT message, WPARAM wParam, LPARAM) {
+  if (message == WM_CLOSE && Handle) {
+    // Dropped with the window when it goes first.
+    QMetaObject::invokeMethod(
+        Handle.data(), [this] { if (Handle) EvClose(); }, Qt::QueuedConnection);
+    return true;
+  }
   TApplication* app = GetApplication();
   if (message != WM_QUIT || !app) return false;
   app->PostQuitMessage(int(wParam));
@@ -153,6 +220,7 @@ void TWindow::CloseWindow(int retVal) { Destroy(retVal); }
 
 void TWindow::Destroy(int) {
   if (!Handle) return;
+  KillTimers();
   // Destroy may run inside one of the peer's own event handlers.
   Remains = Handle;
   Handle = nullptr;

@@ -8,7 +8,9 @@
 #include <QRegion>
 #include <QWidget>
 #include <cstdint>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "platform/core/wintypes.h"
 #include "platform/gdi/gdi.h"
@@ -29,8 +31,11 @@ constexpr UINT SWP_NOMOVE = 0x0002;
 constexpr UINT SWP_NOZORDER = 0x0004;
 constexpr UINT SWP_NOREDRAW = 0x0008;
 constexpr UINT SWP_NOACTIVATE = 0x0010;
+// The style is applied when it is set; the flag is taken and changes nothing.
+constexpr UINT SWP_FRAMECHANGED = 0x0020;
 constexpr UINT SWP_NOOWNERZORDER = 0x0200;
 
+constexpr UINT WM_CLOSE = 0x0010;
 constexpr UINT WM_QUIT = 0x0012;
 
 // Modifier flags of mouse handlers.
@@ -80,9 +85,23 @@ class TWindow {
   QRegion GetWindowRgn() const;
   // The window's cursor: a system cursor (module null, IDC_ARROW, IDC_CROSS, IDC_WAIT).
   bool SetCursor(TModule* module, TResId id);
-  // Only WM_QUIT: ends the message loop with exit status wParam once it runs.
+  // WM_QUIT ends the message loop with exit status wParam once it runs;
+  // WM_CLOSE closes the window then, as the close box does. Nothing else.
   bool PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 
+  DWORD GetStyle() const { return Attr.Style; }
+  // Sets the style; a top-level window takes its caption buttons and its
+  // sizing border from it at once (without WS_THICKFRAME the user cannot
+  // resize it). Returns the style before.
+  DWORD SetStyle(DWORD style);
+
+  // Starts (or restarts) timer id of the window: EvTimer(id) every elapse
+  // milliseconds until KillTimer. Returns id, or 0 without a window.
+  UINT SetTimer(UINT id, UINT elapse);
+  bool KillTimer(UINT id);
+
+  // Asked before the system's close goes ahead; the base agrees.
+  virtual bool CanClose() { return true; }
   // The system's close: a dialog cancels, other windows destroy themselves.
   virtual void CloseWindow(int retVal = 0);
   // Removes the window (the peer goes when control returns to the event
@@ -91,12 +110,16 @@ class TWindow {
   virtual void Destroy(int retVal = 0);
 
  protected:
-  // Runs once the window exists, before it is first shown.
-  virtual void SetupWindow() {}
+  // Runs once the window exists, before it is first shown; the base makes
+  // the window's controls (see TControl).
+  virtual void SetupWindow();
   // Default painting draws nothing beyond the background.
   virtual void EvPaint() {}
   virtual void EvLButtonDown(UINT /*modKeys*/, const POINT& /*point*/) {}
-  virtual void EvClose() { CloseWindow(); }
+  virtual void EvClose() {
+    if (CanClose()) CloseWindow();
+  }
+  virtual void EvTimer(UINT /*timerId*/) {}
   // A child window was destroyed.
   virtual void EvChildDestroyed(TWindow& /*child*/) {}
   // Makes the peer; parent is the parent window's peer or null.
@@ -118,8 +141,17 @@ class TWindow {
   template <class Base>
   friend class TPeer;
   friend class TDialogPeer;
+  friend class TControl;
+
+  // False when the Qt timer is none of the window's.
+  bool TimerFired(int qtTimerId);
+  void KillTimers();
 
   TWindow* Parent;
+  // The controls made with this window as parent (not owned).
+  std::vector<TWindow*> Controls;
+  // Timer ids of the window and the Qt timers behind them.
+  std::map<UINT, int> Timers;
   std::string Title;
   TModule* Module;
   QPointer<QWidget> Handle;
