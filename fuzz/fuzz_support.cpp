@@ -26,6 +26,17 @@ int LoadFromBytes(TBitmap_Base& codec, const std::uint8_t* data, std::size_t siz
   return fd < 0 ? -1 : codec.LoadFromHandle(fd, options);
 }
 
+int LoadUnlessHuge(TBitmap_Base& codec, const std::uint8_t* data, std::size_t size,
+                   const char* options, std::uint64_t maxPixels) {
+  int fd = Fill(data, size);
+  if (fd < 0) return -1;
+  if (codec.ReadHeader(fd, options) == kOk &&
+      std::uint64_t(codec.Width) * std::uint64_t(codec.Height > 0 ? codec.Height : 0) > maxPixels)
+    return -1;
+  lseek(fd, 0, SEEK_SET);
+  return codec.LoadFromHandle(fd, options);
+}
+
 const char* PathForBytes(const std::uint8_t* data, std::size_t size) {
   int fd = Fill(data, size);
   if (fd < 0) return "";

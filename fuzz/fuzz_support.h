@@ -11,6 +11,12 @@ class TBitmap_Base;
 int LoadFromBytes(TBitmap_Base& codec, const std::uint8_t* data, std::size_t size,
                   const char* options = nullptr);
 
+// The same, but inputs whose header asks for more than maxPixels are not
+// loaded (returns -1): a few bytes may legally describe a picture of 2 GiB,
+// which costs the sanitizers seconds per input and reaches no new code.
+int LoadUnlessHuge(TBitmap_Base& codec, const std::uint8_t* data, std::size_t size,
+                   const char* options, std::uint64_t maxPixels);
+
 // Writes the bytes to an in-memory file and returns a path that opens it
 // (for readers that take a path); "" on failure. The file lives until the
 // next call.
