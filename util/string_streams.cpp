@@ -1,5 +1,6 @@
 #include "util/string_streams.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -59,6 +60,15 @@ bool ReadString(std::string& out, int file) {
   text.resize(got > 0 ? std::size_t(got) : 0);
   out = UpToNul(std::move(text));
   return std::size_t(got) == length;
+}
+
+bool ReadString(std::string& out, ByteCursor& in) {
+  const std::size_t length = in.u16le();
+  const std::size_t available = std::min(length, in.remaining());
+  std::string text(reinterpret_cast<const char*>(in.here()), in.failed() ? 0 : available);
+  in.skip(length);
+  out = UpToNul(std::move(text));
+  return !in.failed();
 }
 
 void WriteStreamString(const std::string& text, std::FILE* stream) {

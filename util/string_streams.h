@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <string>
 
+#include "imagelib/byte_cursor.h"
 #include "platform/core/global_memory.h"
 #include "platform/core/wintypes.h"
 
@@ -25,6 +26,9 @@ long WriteString(const std::string& text, int file);
 // Reads a stored string into out. False when the file ended before the
 // length or the bytes it announces (out then holds what was read).
 bool ReadString(std::string& out, int file);
+
+// The same over bytes already in memory (a whole file read at once).
+bool ReadString(std::string& out, ByteCursor& in);
 
 // The same over a C stream; a null stream writes or reads nothing.
 void WriteStreamString(const std::string& text, std::FILE* stream);

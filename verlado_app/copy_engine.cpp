@@ -10,7 +10,7 @@
 
 namespace {
 // Smallest stored entry: two empty strings and the flag.
-constexpr std::int64_t kMinEntryBytes = 5;
+constexpr std::size_t kMinEntryBytes = 5;
 
 std::string TrimBlanks(const std::string& s) {
   std::size_t first = s.find_first_not_of(' ');
@@ -18,24 +18,32 @@ std::string TrimBlanks(const std::string& s) {
   return s.substr(first, s.find_last_not_of(' ') - first + 1);
 }
 
-bool ReadEntry(int file, TCopyInfo& entry) {
-  if (!ReadString(entry.Source, file) || !ReadString(entry.Target, file)) return false;
-  return _read(file, &entry.Flag, 1) == 1;
+bool ReadEntry(ByteCursor& in, TCopyInfo& entry) {
+  if (!ReadString(entry.Source, in) || !ReadString(entry.Target, in)) return false;
+  entry.Flag = char(in.u8());
+  return !in.failed();
 }
 }  // namespace
 
 CopyListResult ReadCopyListEntries(const char* path, std::vector<TCopyInfo>& out) {
   TFileHandle file(_open(path, _O_RDONLY));
   if (!file.IsOpen()) return CopyListResult::CannotOpen;
-  LONG count = 0;
-  if (ReadLong(count, file.Get()) != 4) return CopyListResult::Corrupt;
+  // One read for the whole list instead of three per entry.
+  const std::int64_t length = _filelength(file.Get());
+  std::vector<BYTE> bytes(length > 0 ? std::size_t(length) : 0);
+  if (length < 0 || !ReadExactly(file.Get(), bytes.data(), bytes.size()))
+    return CopyListResult::CannotOpen;
+  ByteCursor in(bytes.data(), bytes.size());
+  const LONG count = LONG(in.u32le());
+  if (in.failed()) return CopyListResult::Corrupt;
   out.clear();
   if (count <= 0) return CopyListResult::Ok;
   // A count the file cannot hold is damage, not a reason to loop for long.
-  if (count > (_filelength(file.Get()) - 4) / kMinEntryBytes) return CopyListResult::Corrupt;
+  if (std::size_t(count) > in.remaining() / kMinEntryBytes) return CopyListResult::Corrupt;
+  out.reserve(std::size_t(count));
   for (LONG i = 0; i < count; ++i) {
     TCopyInfo entry;
-    if (!ReadEntry(file.Get(), entry)) return CopyListResult::Corrupt;
+    if (!ReadEntry(in, entry)) return CopyListResult::Corrupt;
     out.push_back(std::move(entry));
   }
   return CopyListResult::Ok;
@@ -84,14 +92,14 @@ bool TCopyManager::CheckTargetSpace() {
   for (const auto& entry : CopyList) {
     if (!firstTarget && !entry->Target.empty()) firstTarget = entry.get();
     if (entry->Source.empty()) continue;
-    if (!FileExists(entry->Source.c_str())) {
-      Messages.push_back("Kann Datei nicht finden:\r\n" + entry->Source);
-      continue;
-    }
+    // Open first; only a source that cannot be opened needs the second look
+    // that tells a missing file from an unreadable one.
     TFileHandle file(_open(entry->Source.c_str(), _O_RDONLY));
     std::int64_t length = file.IsOpen() ? _filelength(file.Get()) : -1;
     if (length < 0) {
-      Messages.push_back("Kann Datei nicht öffnen:\r\n" + entry->Source);
+      Messages.push_back((FileExists(entry->Source.c_str()) ? "Kann Datei nicht öffnen:\r\n"
+                                                            : "Kann Datei nicht finden:\r\n") +
+                         entry->Source);
       continue;
     }
     sum += std::uint64_t(length);

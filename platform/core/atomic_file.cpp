@@ -61,9 +61,12 @@ void TAtomicFile::Write(const void* data, std::size_t size) {
 }
 
 bool TAtomicFile::Commit() {
-  if (Fd < 0) return false;
-  if (Failed) return false;
-  bool ok = TempPath.empty() ? LinkUnnamed() : ::rename(TempPath.c_str(), Target.c_str()) == 0;
+  return Commit([] { return true; });
+}
+
+bool TAtomicFile::Commit(const std::function<bool()>& mayReplace) {
+  if (Fd < 0 || Failed) return false;
+  bool ok = TempPath.empty() ? LinkUnnamed(mayReplace) : RenameNamed(mayReplace);
   ok = ::close(Fd) == 0 && ok;
   Fd = -1;
   if (!ok && !TempPath.empty()) ::unlink(TempPath.c_str());
@@ -71,17 +74,28 @@ bool TAtomicFile::Commit() {
   return ok;
 }
 
+bool TAtomicFile::RenameNamed(const std::function<bool()>& mayReplace) {
+  if (::access(Target.c_str(), F_OK) == 0 && !mayReplace()) return false;
+  return ::rename(TempPath.c_str(), Target.c_str()) == 0;
+}
+
+// Links the open file to name: straight from the handle where the process
+// may do that, else through its /proc entry. errno tells why it failed.
+bool TAtomicFile::LinkTo(const std::string& self, const std::string& name) const {
+  if (::linkat(Fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) return true;
+  if (errno != EPERM && errno != ENOENT) return false;
+  return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
 // Gives the unnamed file the target's name: directly when the name is
 // free, else under a temporary name that then replaces the target.
-bool TAtomicFile::LinkUnnamed() {
+bool TAtomicFile::LinkUnnamed(const std::function<bool()>& mayReplace) {
   const std::string self = ProcPath(Fd);
-  if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, Target.c_str(), AT_SYMLINK_FOLLOW) == 0)
-    return true;
-  if (errno != EEXIST) return false;
+  if (LinkTo(self, Target)) return true;
+  if (errno != EEXIST || !mayReplace()) return false;
   for (int attempt = 0; attempt < 100; ++attempt) {
     TempPath = TempNameBeside(Target);
-    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, TempPath.c_str(), AT_SYMLINK_FOLLOW) == 0)
-      return ::rename(TempPath.c_str(), Target.c_str()) == 0;
+    if (LinkTo(self, TempPath)) return ::rename(TempPath.c_str(), Target.c_str()) == 0;
     if (errno != EEXIST) break;
   }
   TempPath.clear();

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 class TAtomicFile {
@@ -27,10 +28,15 @@ class TAtomicFile {
   void Write(const void* data, std::size_t size);
   // Closes the file and renames it over the target; false on any failure.
   bool Commit();
+  // The same, but an existing target is replaced only when mayReplace says
+  // so (it is asked only then, so a new file costs no extra look).
+  bool Commit(const std::function<bool()>& mayReplace);
 
  private:
   void OpenNamedTemp();
-  bool LinkUnnamed();
+  bool LinkUnnamed(const std::function<bool()>& mayReplace);
+  bool RenameNamed(const std::function<bool()>& mayReplace);
+  bool LinkTo(const std::string& self, const std::string& name) const;
 
   std::string Target;
   std::string TempPath;  // empty while the file has no name

@@ -85,23 +85,33 @@ bool SameInode(const struct stat& a, const struct stat& b) {
 CopyOutcome CopyFileTo(const char* source, const char* target, bool failIfExists,
                        bool ownerWritable) {
   if (!source || !target || !*target) return CopyOutcome::Failed;
+  // A copy that cannot be made may still be a copy onto the file itself.
+  auto notCopied = [&] {
+    return IsSameFile(source, target) ? CopyOutcome::SameFile : CopyOutcome::Failed;
+  };
   // Non-blocking, so that a named pipe given as source cannot hang the open.
   TFileHandle in(::open(source, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   struct stat from;
-  if (!in.IsOpen() || ::fstat(in.Get(), &from) != 0)
-    return IsSameFile(source, target) ? CopyOutcome::SameFile : CopyOutcome::Failed;
-  struct stat existing;
-  if (::stat(target, &existing) == 0) {
-    if (SameInode(from, existing)) return CopyOutcome::SameFile;
-    if (failIfExists) return CopyOutcome::Failed;
-  }
-  if (!S_ISREG(from.st_mode)) return CopyOutcome::Failed;
+  if (!in.IsOpen() || ::fstat(in.Get(), &from) != 0 || !S_ISREG(from.st_mode))
+    return notCopied();
 
   TAtomicFile temp(target);
   if (!temp.IsOpen() || !CopyContents(in.Get(), temp.Handle()) ||
       !TakeOverMetadata(temp.Handle(), from, ownerWritable))
-    return CopyOutcome::Failed;
-  return temp.Commit() ? CopyOutcome::Copied : CopyOutcome::Failed;
+    return notCopied();
+  // Only an existing target is looked at, and only once the copy is made: a
+  // new file costs no extra look-up in a folder that may hold thousands.
+  CopyOutcome outcome = CopyOutcome::Copied;
+  bool committed = temp.Commit([&] {
+    struct stat existing;
+    if (::stat(target, &existing) == 0 && SameInode(from, existing))
+      outcome = CopyOutcome::SameFile;
+    else if (failIfExists)
+      outcome = CopyOutcome::Failed;
+    return outcome == CopyOutcome::Copied;
+  });
+  if (committed) return CopyOutcome::Copied;
+  return outcome == CopyOutcome::SameFile ? outcome : CopyOutcome::Failed;
 }
 
 BOOL CopyFileA(const char* source, const char* target, BOOL failIfExists) {

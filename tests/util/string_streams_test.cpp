@@ -51,6 +51,18 @@ TEST(StoredString, ReadConsumesTheWholeLengthAndStopsTheTextAtNul) {
   EXPECT_FALSE(ReadString(out, s.Fd()));  // nothing left
 }
 
+TEST(StoredString, MemoryFormReadsLikeTheHandleForm) {
+  const Bytes stored = {5, 0, 'a', 'b', 0, 'c', 'd', 0, 0, 2, 0, 'x'};
+  ByteCursor in(stored.data(), stored.size());
+  std::string out;
+  EXPECT_TRUE(ReadString(out, in));
+  EXPECT_EQ(out, "ab");
+  EXPECT_TRUE(ReadString(out, in));
+  EXPECT_EQ(out, "");
+  EXPECT_FALSE(ReadString(out, in));
+  EXPECT_EQ(out, "x");  // what there was of it
+}
+
 TEST(StoredString, StreamFormsMatchTheHandleForms) {
   TempDir dir;
   std::FILE* f = std::fopen(dir.File("c").c_str(), "w+b");
