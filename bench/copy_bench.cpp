@@ -42,7 +42,8 @@ std::string ListFor(bool big) {
     entries.push_back({Work() / "big.bin", Work() / "out-verlado" / "big.bin", 0});
   } else {
     for (int i = 0; i < 5000; ++i) {
-      std::string name = "f" + std::to_string(i);
+      std::string name = "f";
+      name += std::to_string(i);
       WriteFile(Work() / "small" / name, 4096);
       entries.push_back({Work() / "small" / name, Work() / "out-verlado" / "small" / name, 0});
     }
