@@ -42,30 +42,30 @@ std::vector<std::uint16_t> RampColorMap(int entries) {
 }
 
 // A small valid picture for the tests that change one thing in it.
-TiffSpec GreySpec(std::uint32_t width = 4, std::uint32_t height = 2) {
-  TiffSpec spec;
-  spec.width = width;
-  spec.height = height;
-  spec.rows = Pattern(std::size_t(width) * height, 3);
-  return spec;
+TiffShape GreyShape(std::uint32_t width = 4, std::uint32_t height = 2) {
+  TiffShape shape;
+  shape.width = width;
+  shape.height = height;
+  shape.rows = Pattern(std::size_t(width) * height, 3);
+  return shape;
 }
 
-TiffSpec PaletteSpec() {
-  TiffSpec spec = GreySpec();
-  spec.photometric = 3;
-  spec.colorMap = RampColorMap(256);
-  return spec;
+TiffShape PaletteShape() {
+  TiffShape shape = GreyShape();
+  shape.photometric = 3;
+  shape.colorMap = RampColorMap(256);
+  return shape;
 }
 
 // The DIB must hold the file's rows bottom-up (RGB as blue, green, red) with
 // zero padding.
-void ExpectRowsOf(const TTIF& tif, const TiffSpec& spec, const std::string& what) {
-  std::size_t rowBytes = TiffRowBytes(spec);
-  std::size_t stride = RowStride(spec.width, tif.BitCount);
-  for (std::uint32_t y = 0; y < spec.height; ++y) {
-    const BYTE* row = tif.Bits + (spec.height - 1 - y) * stride;
-    Bytes expected(spec.rows.begin() + long(y * rowBytes),
-                   spec.rows.begin() + long((y + 1) * rowBytes));
+void ExpectRowsOf(const TTIF& tif, const TiffShape& shape, const std::string& what) {
+  std::size_t rowBytes = TiffRowBytes(shape);
+  std::size_t stride = RowStride(shape.width, tif.BitCount);
+  for (std::uint32_t y = 0; y < shape.height; ++y) {
+    const BYTE* row = tif.Bits + (shape.height - 1 - y) * stride;
+    Bytes expected(shape.rows.begin() + long(y * rowBytes),
+                   shape.rows.begin() + long((y + 1) * rowBytes));
     if (tif.BitCount == 24)
       for (std::size_t x = 0; x + 2 < rowBytes; x += 3) std::swap(expected[x], expected[x + 2]);
     expected.resize(stride, 0);
@@ -105,28 +105,28 @@ TEST(TiffRead, EveryLayoutInBothByteOrders) {
   for (const Layout& layout : kLayouts) {
     for (bool bigEndian : {false, true}) {
       std::string what = std::string(layout.name) + (bigEndian ? " MM" : " II");
-      TiffSpec spec;
-      spec.bigEndian = bigEndian;
-      spec.width = layout.width;
-      spec.height = layout.height;
-      spec.photometric = layout.photometric;
-      spec.bitsPerSample = layout.bitsPerSample;
-      spec.compression = layout.compression;
-      spec.predictor = layout.predictor;
-      spec.rowsPerStrip = layout.rowsPerStrip;
-      spec.rows = Pattern(TiffRowBytes(spec) * layout.height, 7);
-      if (layout.photometric == 3) spec.colorMap = RampColorMap(1 << layout.bitsPerSample[0]);
+      TiffShape shape;
+      shape.bigEndian = bigEndian;
+      shape.width = layout.width;
+      shape.height = layout.height;
+      shape.photometric = layout.photometric;
+      shape.bitsPerSample = layout.bitsPerSample;
+      shape.compression = layout.compression;
+      shape.predictor = layout.predictor;
+      shape.rowsPerStrip = layout.rowsPerStrip;
+      shape.rows = Pattern(TiffRowBytes(shape) * layout.height, 7);
+      if (layout.photometric == 3) shape.colorMap = RampColorMap(1 << layout.bitsPerSample[0]);
 
       TTIF tif;
-      ASSERT_EQ(LoadTiff(tif, BuildTiff(spec)), kOk) << what;
+      ASSERT_EQ(LoadTiff(tif, BuildTiff(shape)), kOk) << what;
       EXPECT_EQ(tif.Header->biWidth, LONG(layout.width)) << what;
       EXPECT_EQ(tif.Header->biHeight, LONG(layout.height)) << what;
       EXPECT_EQ(tif.Header->biBitCount,
                 layout.bitsPerSample.size() == 3 ? 24 : layout.bitsPerSample[0]);
       EXPECT_EQ(tif.FileData, nullptr) << what << ": the file copy outlives the read";
-      ExpectRowsOf(tif, spec, what);
+      ExpectRowsOf(tif, shape, what);
       for (int i = 0; layout.photometric == 3 && i < tif.Colors; ++i)
-        ASSERT_EQ(tif.Palette[i].rgbRed, spec.colorMap[std::size_t(i)] >> 8) << what;
+        ASSERT_EQ(tif.Palette[i].rgbRed, shape.colorMap[std::size_t(i)] >> 8) << what;
     }
   }
 }
@@ -135,12 +135,12 @@ TEST(TiffRead, StripArraysInTheEntryItself) {
   // One strip: offset and count sit in the entries' value fields. Two SHORT
   // strips: both offsets fit there too, as TIFF stores arrays of 4 bytes.
   for (std::uint32_t rowsPerStrip : {0u, 1u}) {
-    TiffSpec spec = GreySpec();
-    spec.stripArrayType = 3;
-    spec.rowsPerStrip = rowsPerStrip;
+    TiffShape shape = GreyShape();
+    shape.stripArrayType = 3;
+    shape.rowsPerStrip = rowsPerStrip;
     TTIF tif;
-    ASSERT_EQ(LoadTiff(tif, BuildTiff(spec)), kOk) << rowsPerStrip;
-    ExpectRowsOf(tif, spec, "SHORT strip arrays");
+    ASSERT_EQ(LoadTiff(tif, BuildTiff(shape)), kOk) << rowsPerStrip;
+    ExpectRowsOf(tif, shape, "SHORT strip arrays");
   }
 }
 
@@ -158,12 +158,12 @@ TEST(TiffRead, GreyRampsAndColourMaps) {
       {1, 8, {0, 1, 2}},
   };
   for (const Case& c : cases) {
-    TiffSpec spec = GreySpec();
-    spec.photometric = c.photometric;
-    spec.bitsPerSample = {c.bits};
-    spec.rows = Pattern(TiffRowBytes(spec) * spec.height, 1);
+    TiffShape shape = GreyShape();
+    shape.photometric = c.photometric;
+    shape.bitsPerSample = {c.bits};
+    shape.rows = Pattern(TiffRowBytes(shape) * shape.height, 1);
     TTIF tif;
-    ASSERT_EQ(LoadTiff(tif, BuildTiff(spec)), kOk);
+    ASSERT_EQ(LoadTiff(tif, BuildTiff(shape)), kOk);
     ASSERT_EQ(tif.Colors, 1 << c.bits);
     for (std::size_t i = 0; i < c.firstLevels.size(); ++i) {
       const RGBQUAD& q = tif.Palette[i];
@@ -174,13 +174,13 @@ TEST(TiffRead, GreyRampsAndColourMaps) {
   }
 
   // The high byte of each 16-bit value.
-  TiffSpec spec = PaletteSpec();
-  spec.colorMap.assign(3 * 256, 0);
-  spec.colorMap[0] = 0xFFFF;
-  spec.colorMap[256] = 0x80FF;
-  spec.colorMap[512 + 1] = 0x0100;
+  TiffShape shape = PaletteShape();
+  shape.colorMap.assign(3 * 256, 0);
+  shape.colorMap[0] = 0xFFFF;
+  shape.colorMap[256] = 0x80FF;
+  shape.colorMap[512 + 1] = 0x0100;
   TTIF tif;
-  ASSERT_EQ(LoadTiff(tif, BuildTiff(spec)), kOk);
+  ASSERT_EQ(LoadTiff(tif, BuildTiff(shape)), kOk);
   EXPECT_EQ(tif.Palette[0].rgbRed, 255);
   EXPECT_EQ(tif.Palette[0].rgbGreen, 128);
   EXPECT_EQ(tif.Palette[1].rgbBlue, 1);
@@ -188,21 +188,21 @@ TEST(TiffRead, GreyRampsAndColourMaps) {
 }
 
 TEST(TiffRead, HorizontalDifferencingIsUndone) {
-  TiffSpec spec = GreySpec(4, 1);
-  spec.predictor = 2;
+  TiffShape shape = GreyShape(4, 1);
+  shape.predictor = 2;
   // The builder takes rows before differencing: store 10, 1, 1, 1 as such.
-  spec.rawStrips = {Bytes{10, 1, 1, 1}};
+  shape.rawStrips = {Bytes{10, 1, 1, 1}};
   TTIF tif;
-  ASSERT_EQ(LoadTiff(tif, BuildTiff(spec)), kOk);
+  ASSERT_EQ(LoadTiff(tif, BuildTiff(shape)), kOk);
   EXPECT_EQ(Bytes(tif.Bits, tif.Bits + 4), (Bytes{10, 11, 12, 13}));
 
   // Per sample in RGB, modulo 256.
-  spec.bitsPerSample = {8, 8, 8};
-  spec.photometric = 2;
-  spec.width = 2;
-  spec.rawStrips = {Bytes{200, 1, 2, 100, 3, 4}};
+  shape.bitsPerSample = {8, 8, 8};
+  shape.photometric = 2;
+  shape.width = 2;
+  shape.rawStrips = {Bytes{200, 1, 2, 100, 3, 4}};
   TTIF rgb;
-  ASSERT_EQ(LoadTiff(rgb, BuildTiff(spec)), kOk);
+  ASSERT_EQ(LoadTiff(rgb, BuildTiff(shape)), kOk);
   EXPECT_EQ(Bytes(rgb.Bits, rgb.Bits + 6), (Bytes{2, 1, 200, 6, 4, 44}));
 }
 
@@ -222,12 +222,12 @@ TEST(TiffRead, ResolutionInPixelsPerMetre) {
       {2, {0xFFFFFFFF, 1}, {72, 1}, 2953, 2834},  // beyond a 32-bit value
   };
   for (const Case& c : cases) {
-    TiffSpec spec = GreySpec();
-    if (c.unit) spec.fields.push_back({296, 3, {c.unit}});
-    if (!c.x.empty()) spec.fields.push_back({282, 5, c.x});
-    if (!c.y.empty()) spec.fields.push_back({283, 5, c.y});
+    TiffShape shape = GreyShape();
+    if (c.unit) shape.fields.push_back({296, 3, {c.unit}});
+    if (!c.x.empty()) shape.fields.push_back({282, 5, c.x});
+    if (!c.y.empty()) shape.fields.push_back({283, 5, c.y});
     TTIF tif;
-    ASSERT_EQ(LoadTiff(tif, BuildTiff(spec)), kOk);
+    ASSERT_EQ(LoadTiff(tif, BuildTiff(shape)), kOk);
     EXPECT_EQ(tif.Header->biXPelsPerMeter, c.expectX) << c.unit << " " << c.expectX;
     EXPECT_EQ(tif.Header->biYPelsPerMeter, c.expectY) << c.unit << " " << c.expectY;
   }
@@ -235,16 +235,16 @@ TEST(TiffRead, ResolutionInPixelsPerMetre) {
 
 struct Refusal {
   const char* name;
-  std::function<void(TiffSpec&)> change;
+  std::function<void(TiffShape&)> change;
   int code;
   std::function<void(Bytes&)> patch = nullptr;
 };
 
 void ExpectRefusals(const std::vector<Refusal>& cases) {
   for (const Refusal& r : cases) {
-    TiffSpec spec = GreySpec();
-    r.change(spec);
-    Bytes file = BuildTiff(spec);
+    TiffShape shape = GreyShape();
+    r.change(shape);
+    Bytes file = BuildTiff(shape);
     if (r.patch) r.patch(file);
     std::size_t before = GlobalLiveBlocks();
     {
@@ -256,69 +256,69 @@ void ExpectRefusals(const std::vector<Refusal>& cases) {
   }
 }
 
-void Rgba(TiffSpec& s) {
+void Rgba(TiffShape& s) {
   s.photometric = 2;
   s.bitsPerSample = {8, 8, 8, 8};
 }
 
 TEST(TiffRefuse, UnsupportedVariants) {
   ExpectRefusals({
-      {"tiles", [](TiffSpec& s) { s.fields.push_back({322, 3, {16}}); }, kUnsupported},
-      {"tile length", [](TiffSpec& s) { s.fields.push_back({323, 4, {16}}); }, kUnsupported},
-      {"planar", [](TiffSpec& s) { s.fields.push_back({284, 3, {2}}); }, kUnsupported},
-      {"fill order 2", [](TiffSpec& s) { s.fields.push_back({266, 3, {2}}); }, kUnsupported},
-      {"CCITT group 3", [](TiffSpec& s) { s.compression = 3; }, kUnsupported},
-      {"CCITT group 4", [](TiffSpec& s) { s.compression = 4; }, kUnsupported},
-      {"old-style JPEG", [](TiffSpec& s) { s.compression = 6; }, kUnsupported},
-      {"deflate", [](TiffSpec& s) { s.compression = 8; }, kUnsupported},
+      {"tiles", [](TiffShape& s) { s.fields.push_back({322, 3, {16}}); }, kUnsupported},
+      {"tile length", [](TiffShape& s) { s.fields.push_back({323, 4, {16}}); }, kUnsupported},
+      {"planar", [](TiffShape& s) { s.fields.push_back({284, 3, {2}}); }, kUnsupported},
+      {"fill order 2", [](TiffShape& s) { s.fields.push_back({266, 3, {2}}); }, kUnsupported},
+      {"CCITT group 3", [](TiffShape& s) { s.compression = 3; }, kUnsupported},
+      {"CCITT group 4", [](TiffShape& s) { s.compression = 4; }, kUnsupported},
+      {"old-style JPEG", [](TiffShape& s) { s.compression = 6; }, kUnsupported},
+      {"deflate", [](TiffShape& s) { s.compression = 8; }, kUnsupported},
       {"CMYK",
-       [](TiffSpec& s) {
+       [](TiffShape& s) {
          Rgba(s);
          s.photometric = 5;
        },
        kUnsupported},
-      {"YCbCr", [](TiffSpec& s) { s.photometric = 6; }, kUnsupported},
-      {"CIE L*a*b*", [](TiffSpec& s) { s.photometric = 8; }, kUnsupported},
-      {"transparency mask", [](TiffSpec& s) { s.photometric = 4; }, kUnsupported},
+      {"YCbCr", [](TiffShape& s) { s.photometric = 6; }, kUnsupported},
+      {"CIE L*a*b*", [](TiffShape& s) { s.photometric = 8; }, kUnsupported},
+      {"transparency mask", [](TiffShape& s) { s.photometric = 4; }, kUnsupported},
       {"RGBA with ExtraSamples",
-       [](TiffSpec& s) {
+       [](TiffShape& s) {
          Rgba(s);
          s.fields.push_back({338, 3, {2}});
        },
        kUnsupported},
       {"RGBA without ExtraSamples", Rgba, kNoDepth},
-      {"16-bit grey", [](TiffSpec& s) { s.bitsPerSample = {16}; }, kNoDepth},
+      {"16-bit grey", [](TiffShape& s) { s.bitsPerSample = {16}; }, kNoDepth},
       {"1-bit palette",
-       [](TiffSpec& s) {
-         s = PaletteSpec();
+       [](TiffShape& s) {
+         s = PaletteShape();
          s.bitsPerSample = {1};
          s.colorMap.resize(6);
        },
        kNoDepth},
-      {"unknown photometric", [](TiffSpec& s) { s.photometric = 9; }, kNoDepth},
+      {"unknown photometric", [](TiffShape& s) { s.photometric = 9; }, kNoDepth},
       {"differencing of 4-bit samples",
-       [](TiffSpec& s) {
+       [](TiffShape& s) {
          s.bitsPerSample = {4};
          s.predictor = 2;
        },
        kUnsupported},
-      {"no StripOffsets", [](TiffSpec& s) { s.fields.push_back({273, 4, {}}); }, kUnsupported},
-      {"RowsPerStrip 0", [](TiffSpec& s) { s.fields.push_back({278, 4, {0}}); }, kUnsupported},
+      {"no StripOffsets", [](TiffShape& s) { s.fields.push_back({273, 4, {}}); }, kUnsupported},
+      {"RowsPerStrip 0", [](TiffShape& s) { s.fields.push_back({278, 4, {0}}); }, kUnsupported},
       {"palette without ColorMap",
-       [](TiffSpec& s) {
-         s = PaletteSpec();
+       [](TiffShape& s) {
+         s = PaletteShape();
          s.colorMap.clear();
        },
        kUnsupported},
-      {"zero width", [](TiffSpec& s) { s.width = 0; }, kErrZeroSize},
-      {"zero height", [](TiffSpec& s) { s.fields.push_back({257, 3, {0}}); }, kErrZeroSize},
-      {"absurd size", [](TiffSpec& s) { s.fields.push_back({257, 4, {0x7FFFFFFF}}); },
+      {"zero width", [](TiffShape& s) { s.width = 0; }, kErrZeroSize},
+      {"zero height", [](TiffShape& s) { s.fields.push_back({257, 3, {0}}); }, kErrZeroSize},
+      {"absurd size", [](TiffShape& s) { s.fields.push_back({257, 4, {0x7FFFFFFF}}); },
        kErrMemory},
   });
 }
 
 TEST(TiffRefuse, BrokenHeaders) {
-  auto none = [](TiffSpec&) {};
+  auto none = [](TiffShape&) {};
   ExpectRefusals({
       {"byte order XX", none, TTIF::kErrByteOrder, [](Bytes& b) { b[0] = b[1] = 'X'; }},
       {"byte order IM", none, TTIF::kErrByteOrder, [](Bytes& b) { b[1] = 'M'; }},
@@ -331,56 +331,56 @@ TEST(TiffRefuse, BrokenHeaders) {
 TEST(TiffRefuse, EverythingOutsideTheFile) {
   const std::int64_t far = 1 << 20;
   ExpectRefusals({
-      {"IFD beyond the end", [](TiffSpec&) {}, kErrShortRead, [](Bytes& b) { b[6] = 0x10; }},
+      {"IFD beyond the end", [](TiffShape&) {}, kErrShortRead, [](Bytes& b) { b[6] = 0x10; }},
       {"strip offset beyond the end",
-       [](TiffSpec& s) { s.fields.push_back({273, 4, {1u << 20}}); }, kErrShortRead},
+       [](TiffShape& s) { s.fields.push_back({273, 4, {1u << 20}}); }, kErrShortRead},
       {"uncompressed rows running past the end",
-       [](TiffSpec& s) {
+       [](TiffShape& s) {
          s.ifdFirst = true;
          s.rawStrips = {Bytes(5, 1)};
        },
        kErrShortRead},
       {"LZW byte count past the end",
-       [](TiffSpec& s) {
+       [](TiffShape& s) {
          s.compression = 5;
          s.fields.push_back({279, 4, {1u << 20}});
        },
        kErrShortRead},
       {"LZW without byte counts",
-       [](TiffSpec& s) {
+       [](TiffShape& s) {
          s.compression = 5;
          s.fields.push_back({279, 4, {}});
        },
        kErrShortRead},
       {"fewer strip offsets than strips",
-       [](TiffSpec& s) {
+       [](TiffShape& s) {
          s.rowsPerStrip = 1;
          s.fields.push_back({273, 4, {8}});
        },
        kErrShortRead},
       {"strip offset array beyond the end",
-       [=](TiffSpec& s) {
+       [=](TiffShape& s) {
          s.rowsPerStrip = 1;
          s.fields.push_back({273, 4, {0, 0}, far});
        },
        kErrShortRead},
       {"colour map beyond the end",
-       [=](TiffSpec& s) {
-         s = PaletteSpec();
+       [=](TiffShape& s) {
+         s = PaletteShape();
          s.fields.push_back({320, 3, {0}, far});
        },
        kErrShortRead},
       {"colour map cut by the end",
-       [](TiffSpec& s) {
-         s = PaletteSpec();
+       [](TiffShape& s) {
+         s = PaletteShape();
          s.ifdFirst = true;
          s.colorMap.resize(700);
        },
        kErrShortRead},
       {"resolution beyond the end",
-       [=](TiffSpec& s) { s.fields.push_back({282, 5, {1, 1}, far}); }, kErrShortRead},
+       [=](TiffShape& s) { s.fields.push_back({282, 5, {1, 1}, far}); }, kErrShortRead},
       {"BitsPerSample array beyond the end",
-       [=](TiffSpec& s) {
+       [=](TiffShape& s) {
          Rgba(s);
          s.fields.push_back({258, 3, {8, 8, 8}, far});
        },
@@ -390,17 +390,17 @@ TEST(TiffRefuse, EverythingOutsideTheFile) {
 
 TEST(TiffRead, EveryPrefixOfAFileIsRefused) {
   for (bool ifdFirst : {false, true}) {
-    TiffSpec spec = PaletteSpec();
-    spec.bitsPerSample = {4};
-    spec.colorMap = RampColorMap(16);
-    spec.width = 9;
-    spec.height = 5;
-    spec.rowsPerStrip = 2;
-    spec.compression = 5;
-    spec.ifdFirst = ifdFirst;
-    spec.rows = Pattern(25, 9);
-    spec.fields.push_back({282, 5, {300, 1}});
-    const Bytes file = BuildTiff(spec);
+    TiffShape shape = PaletteShape();
+    shape.bitsPerSample = {4};
+    shape.colorMap = RampColorMap(16);
+    shape.width = 9;
+    shape.height = 5;
+    shape.rowsPerStrip = 2;
+    shape.compression = 5;
+    shape.ifdFirst = ifdFirst;
+    shape.rows = Pattern(25, 9);
+    shape.fields.push_back({282, 5, {300, 1}});
+    const Bytes file = BuildTiff(shape);
     {
       TTIF whole;
       ASSERT_EQ(LoadTiff(whole, file), kOk);
@@ -416,9 +416,9 @@ TEST(TiffRead, EveryPrefixOfAFileIsRefused) {
 }
 
 TEST(TiffRead, MemoryFailuresGiveCodeOneAndLeakNothing) {
-  TiffSpec spec = PaletteSpec();
-  spec.compression = 32773;
-  const Bytes file = BuildTiff(spec);
+  TiffShape shape = PaletteShape();
+  shape.compression = 32773;
+  const Bytes file = BuildTiff(shape);
   // 1: the file copy, 2: the DIB, 3: the decoding block.
   for (int nth = 1; nth <= 3; ++nth) {
     std::size_t before = GlobalLiveBlocks();
@@ -586,29 +586,29 @@ TEST(TiffPackBits, DecodesAndStopsWhereItMust) {
 // other strips are read as usual, and data for more rows than a strip holds
 // go nowhere.
 TEST(TiffRead, BrokenStripsLeaveTheirRowsZero) {
-  TiffSpec spec = GreySpec(12, 3);
-  spec.rowsPerStrip = 1;
-  spec.compression = 5;
+  TiffShape shape = GreyShape(12, 3);
+  shape.rowsPerStrip = 1;
+  shape.compression = 5;
   Bytes nines(12, 9), ramp = Pattern(12, 4), twice = Pattern(24, 6);
-  spec.rows = nines;
-  spec.rows.insert(spec.rows.end(), {10, 20, 10, 20, 0, 0, 0, 0, 0, 0, 0, 0});
-  spec.rows.insert(spec.rows.end(), twice.begin(), twice.begin() + 12);
+  shape.rows = nines;
+  shape.rows.insert(shape.rows.end(), {10, 20, 10, 20, 0, 0, 0, 0, 0, 0, 0, 0});
+  shape.rows.insert(shape.rows.end(), twice.begin(), twice.begin() + 12);
   // 258 is "10 20"; 500 has no string.
-  spec.rawStrips = {TiffLzwEncode(nines), Codes({256, 10, 20, 258, 500, 30}),
+  shape.rawStrips = {TiffLzwEncode(nines), Codes({256, 10, 20, 258, 500, 30}),
                     TiffLzwEncode(twice)};
   TTIF tif;
-  ASSERT_EQ(LoadTiff(tif, BuildTiff(spec)), kOk);
-  ExpectRowsOf(tif, spec, "LZW");
+  ASSERT_EQ(LoadTiff(tif, BuildTiff(shape)), kOk);
+  ExpectRowsOf(tif, shape, "LZW");
 
   // A literal of 6 bytes with none left; a run of 17 into a row of 12.
-  spec.compression = 32773;
-  spec.rows = Bytes(12, 7);
-  spec.rows.insert(spec.rows.end(), {10, 11, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
-  spec.rows.insert(spec.rows.end(), 12, 9);
-  spec.rawStrips = {PackBitsEncode(Bytes(12, 7)), Bytes{1, 10, 11, 5}, Bytes{0xF0, 9}};
+  shape.compression = 32773;
+  shape.rows = Bytes(12, 7);
+  shape.rows.insert(shape.rows.end(), {10, 11, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+  shape.rows.insert(shape.rows.end(), 12, 9);
+  shape.rawStrips = {PackBitsEncode(Bytes(12, 7)), Bytes{1, 10, 11, 5}, Bytes{0xF0, 9}};
   TTIF packed;
-  ASSERT_EQ(LoadTiff(packed, BuildTiff(spec)), kOk);
-  ExpectRowsOf(packed, spec, "PackBits");
+  ASSERT_EQ(LoadTiff(packed, BuildTiff(shape)), kOk);
+  ExpectRowsOf(packed, shape, "PackBits");
 }
 
 // ---- the sample corpus against ImageMagick ----

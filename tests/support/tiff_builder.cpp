@@ -102,18 +102,18 @@ Bytes Difference(const Bytes& rows, std::size_t rowBytes, std::size_t samples) {
   return out;
 }
 
-std::vector<Bytes> EncodeStrips(const TiffSpec& spec) {
-  if (!spec.rawStrips.empty()) return spec.rawStrips;
-  std::size_t rowBytes = TiffRowBytes(spec);
-  std::uint32_t rps = spec.rowsPerStrip ? spec.rowsPerStrip : std::max(spec.height, 1u);
+std::vector<Bytes> EncodeStrips(const TiffShape& shape) {
+  if (!shape.rawStrips.empty()) return shape.rawStrips;
+  std::size_t rowBytes = TiffRowBytes(shape);
+  std::uint32_t rps = shape.rowsPerStrip ? shape.rowsPerStrip : std::max(shape.height, 1u);
   std::vector<Bytes> strips;
-  for (std::uint64_t y = 0; y < std::max(spec.height, 1u); y += rps) {
-    std::size_t begin = std::min(spec.rows.size(), y * rowBytes);
-    std::size_t end = std::min(spec.rows.size(), (y + std::size_t(rps)) * rowBytes);
-    Bytes strip(spec.rows.begin() + long(begin), spec.rows.begin() + long(end));
-    if (spec.predictor == 2) strip = Difference(strip, rowBytes, spec.bitsPerSample.size());
-    if (spec.compression == 5) strip = TiffLzwEncode(strip);
-    if (spec.compression == 32773) strip = PackBitsEncode(strip);
+  for (std::uint64_t y = 0; y < std::max(shape.height, 1u); y += rps) {
+    std::size_t begin = std::min(shape.rows.size(), y * rowBytes);
+    std::size_t end = std::min(shape.rows.size(), (y + std::size_t(rps)) * rowBytes);
+    Bytes strip(shape.rows.begin() + long(begin), shape.rows.begin() + long(end));
+    if (shape.predictor == 2) strip = Difference(strip, rowBytes, shape.bitsPerSample.size());
+    if (shape.compression == 5) strip = TiffLzwEncode(strip);
+    if (shape.compression == 32773) strip = PackBitsEncode(strip);
     strips.push_back(strip);
   }
   return strips;
@@ -125,23 +125,23 @@ void SetField(std::vector<TiffField>& fields, const TiffField& field) {
   if (!field.values.empty()) fields.push_back(field);
 }
 
-std::vector<TiffField> BuildFields(const TiffSpec& spec, const std::vector<Bytes>& strips) {
+std::vector<TiffField> BuildFields(const TiffShape& shape, const std::vector<Bytes>& strips) {
   std::vector<TiffField> fields = {
-      {256, 4, {spec.width}},
-      {257, 4, {spec.height}},
-      {258, 3, {spec.bitsPerSample.begin(), spec.bitsPerSample.end()}},
-      {259, 3, {spec.compression}},
-      {262, 3, {spec.photometric}},
-      {273, spec.stripArrayType, std::vector<std::uint32_t>(strips.size(), 0)},
-      {277, 3, {std::uint32_t(spec.bitsPerSample.size())}},
-      {279, spec.stripArrayType, {}},
+      {256, 4, {shape.width}},
+      {257, 4, {shape.height}},
+      {258, 3, {shape.bitsPerSample.begin(), shape.bitsPerSample.end()}},
+      {259, 3, {shape.compression}},
+      {262, 3, {shape.photometric}},
+      {273, shape.stripArrayType, std::vector<std::uint32_t>(strips.size(), 0)},
+      {277, 3, {std::uint32_t(shape.bitsPerSample.size())}},
+      {279, shape.stripArrayType, {}},
   };
   for (const Bytes& strip : strips) fields.back().values.push_back(std::uint32_t(strip.size()));
-  if (spec.rowsPerStrip) fields.push_back({278, 4, {spec.rowsPerStrip}});
-  if (spec.predictor != 1) fields.push_back({317, 3, {spec.predictor}});
-  if (!spec.colorMap.empty())
-    fields.push_back({320, 3, {spec.colorMap.begin(), spec.colorMap.end()}});
-  for (const TiffField& field : spec.fields) SetField(fields, field);
+  if (shape.rowsPerStrip) fields.push_back({278, 4, {shape.rowsPerStrip}});
+  if (shape.predictor != 1) fields.push_back({317, 3, {shape.predictor}});
+  if (!shape.colorMap.empty())
+    fields.push_back({320, 3, {shape.colorMap.begin(), shape.colorMap.end()}});
+  for (const TiffField& field : shape.fields) SetField(fields, field);
   std::sort(fields.begin(), fields.end(),
             [](const TiffField& a, const TiffField& b) { return a.tag < b.tag; });
   return fields;
@@ -240,18 +240,18 @@ Bytes PackBitsEncode(const Bytes& data) {
   return out;
 }
 
-std::size_t TiffRowBytes(const TiffSpec& spec) {
+std::size_t TiffRowBytes(const TiffShape& shape) {
   std::size_t bits = 0;
-  for (std::uint16_t b : spec.bitsPerSample) bits += b;
-  return (std::size_t(spec.width) * bits + 7) / 8;
+  for (std::uint16_t b : shape.bitsPerSample) bits += b;
+  return (std::size_t(shape.width) * bits + 7) / 8;
 }
 
-Bytes BuildTiff(const TiffSpec& spec) {
-  std::vector<Bytes> strips = EncodeStrips(spec);
-  std::vector<TiffField> fields = BuildFields(spec, strips);
+Bytes BuildTiff(const TiffShape& shape) {
+  std::vector<Bytes> strips = EncodeStrips(shape);
+  std::vector<TiffField> fields = BuildFields(shape, strips);
   std::size_t ifdBytes = 2 + 12 * fields.size() + 4 + OutOfLineBytes(fields);
-  std::size_t stripStart = spec.ifdFirst ? 8 + ifdBytes : 8;
-  bool builtOffsets = std::none_of(spec.fields.begin(), spec.fields.end(),
+  std::size_t stripStart = shape.ifdFirst ? 8 + ifdBytes : 8;
+  bool builtOffsets = std::none_of(shape.fields.begin(), shape.fields.end(),
                                    [](const TiffField& f) { return f.tag == 273; });
   for (TiffField& f : fields) {
     if (f.tag != 273 || !builtOffsets) continue;
@@ -261,10 +261,10 @@ Bytes BuildTiff(const TiffSpec& spec) {
       at += (strips[s].size() + 1) & ~std::size_t(1);
     }
   }
-  TiffWriter out(spec.bigEndian);
-  out.Append(spec.bigEndian ? Bytes{'M', 'M'} : Bytes{'I', 'I'});
+  TiffWriter out(shape.bigEndian);
+  out.Append(shape.bigEndian ? Bytes{'M', 'M'} : Bytes{'I', 'I'});
   out.Put16(42);
-  if (spec.ifdFirst) {
+  if (shape.ifdFirst) {
     out.Put32(8);
     WriteIfd(out, fields);
     WriteStrips(out, strips, false);

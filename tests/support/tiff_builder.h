@@ -33,7 +33,7 @@ struct TiffField {
   std::int64_t valueField = -1;
 };
 
-struct TiffSpec {
+struct TiffShape {
   bool bigEndian = false;
   std::uint32_t width = 0;
   std::uint32_t height = 0;
@@ -52,7 +52,7 @@ struct TiffSpec {
   std::vector<TiffField> fields;  // added, or replacing the built ones
 };
 
-// Bytes per row in the file for the spec's width and samples.
-std::size_t TiffRowBytes(const TiffSpec& spec);
+// Bytes per row in the file for the shape's width and samples.
+std::size_t TiffRowBytes(const TiffShape& shape);
 
-Bytes BuildTiff(const TiffSpec& spec);
+Bytes BuildTiff(const TiffShape& shape);
