@@ -53,17 +53,20 @@ bool KernelCopyDeclined(int error) {
 // can); falls back to a buffered loop where it declines. A first call that
 // reports end of file may come from a file whose size the kernel does not
 // know (proc-like files), so that case is read the ordinary way too.
-bool CopyContents(int in, int out) {
-  bool copied = false;
+// A file whose size is known is done once that many bytes are copied,
+// without a further call to find its end.
+bool CopyContents(int in, int out, std::int64_t knownSize) {
+  std::int64_t copied = 0;
   for (;;) {
     ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, kKernelCopyChunk, 0);
     if (n > 0) {
-      copied = true;
+      copied += n;
+      if (knownSize > 0 && copied >= knownSize) return true;
       continue;
     }
-    if (n == 0) return copied || CopyByReadWrite(in, out);
+    if (n == 0) return copied > 0 || CopyByReadWrite(in, out);
     if (errno == EINTR) continue;
-    return !copied && KernelCopyDeclined(errno) && CopyByReadWrite(in, out);
+    return copied == 0 && KernelCopyDeclined(errno) && CopyByReadWrite(in, out);
   }
 }
 
@@ -96,7 +99,7 @@ CopyOutcome CopyFileTo(const char* source, const char* target, bool failIfExists
     return notCopied();
 
   TAtomicFile temp(target);
-  if (!temp.IsOpen() || !CopyContents(in.Get(), temp.Handle()) ||
+  if (!temp.IsOpen() || !CopyContents(in.Get(), temp.Handle(), from.st_size) ||
       !TakeOverMetadata(temp.Handle(), from, ownerWritable))
     return notCopied();
   // Only an existing target is looked at, and only once the copy is made: a
