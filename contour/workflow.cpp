@@ -8,6 +8,7 @@
 #include "contour/contour_file.h"
 #include "contour/tracer.h"
 #include "imagelib/loader.h"
+#include "platform/core/locked_block.h"
 #include "platform/ui/application.h"
 #include "quorin_app/file_dialogs.h"
 #include "quorin_app/touch_window.h"
@@ -28,25 +29,6 @@ void Tell(TWindow* mainWindow, const std::string& text) {
   mainWindow->GetApplication()->MessageBox(mainWindow->GetHandle(), text.c_str(), kCaption,
                                            MB_OK | MB_ICONINFORMATION);
 }
-
-// A global memory block locked for the object's lifetime.
-class TBuffer {
- public:
-  TBuffer(UINT flags, std::uint64_t bytes)
-      : Handle(bytes <= SIZE_MAX ? GlobalAlloc(flags, std::size_t(bytes)) : nullptr),
-        Data(GlobalLock(Handle)) {}
-  ~TBuffer() { GlobalFree(Handle); }
-  TBuffer(const TBuffer&) = delete;
-  TBuffer& operator=(const TBuffer&) = delete;
-  template <typename T>
-  T* As() const {
-    return static_cast<T*>(Data);
-  }
-
- private:
-  HGLOBAL Handle;
-  void* Data;
-};
 
 // Runs the colour dialog; false when the user did not confirm it.
 bool PickKeyColour(TWindow* mainWindow, TDib& image, COLORREF& key) {
@@ -80,9 +62,9 @@ bool TraceAndShape(TWindow* mainWindow, const TDib& image, COLORREF key,
                    std::optional<TWaitCursor>& wait) {
   const LONG width = image.Width(), height = image.Height();
   const std::uint64_t pixels = std::uint64_t(width) * std::uint64_t(height);
-  TBuffer mask(GMEM_FIXED, pixels);
   // Zero-filled lazily by the system, so the unused tail costs nothing.
-  TBuffer polygon(GHND, pixels <= UINT64_MAX / sizeof(POINT) ? pixels * sizeof(POINT) : UINT64_MAX);
+  TLockedBlock mask(pixels);
+  TLockedBlock polygon(pixels <= SIZE_MAX / sizeof(POINT) ? pixels * sizeof(POINT) : SIZE_MAX);
   if (!mask.As<BYTE>() || !polygon.As<POINT>()) {
     Tell(mainWindow, kMemoryMessage);
     return false;

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "imagelib/byte_cursor.h"
-#include "imagelib/locked_block.h"
+#include "platform/core/locked_block.h"
 #include "platform/core/lowio.h"
 
 namespace {

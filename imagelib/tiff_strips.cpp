@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "imagelib/locked_block.h"
+#include "platform/core/locked_block.h"
 #include "imagelib/tiff.h"
 
 namespace {

@@ -7,6 +7,7 @@
 
 #include "imagelib/bitmap_base.h"
 #include "platform/core/global_memory.h"
+#include "platform/core/locked_block.h"
 
 TUtilVarMan UtilVarMan;
 
@@ -34,27 +35,6 @@ void TUtilVarMan::FillMirrorTables() {
 }
 
 namespace {
-
-// One row of scratch space from global memory, zero-filled and freed at the
-// end of the scope. Rows are assembled in it and copied back whole, so the
-// padding after the last pixel comes back as zeros.
-class TTempRow {
- public:
-  explicit TTempRow(std::size_t bytes) : Handle(GlobalAlloc(GHND, bytes)) {
-    Row = static_cast<BYTE*>(GlobalLock(Handle));
-  }
-  ~TTempRow() {
-    GlobalUnlock(Handle);
-    GlobalFree(Handle);
-  }
-  TTempRow(const TTempRow&) = delete;
-  TTempRow& operator=(const TTempRow&) = delete;
-  BYTE* Get() const { return Row; }
-
- private:
-  HGLOBAL Handle;
-  BYTE* Row = nullptr;
-};
 
 // What the transforms can do with the held image.
 enum class THeld { Nothing, Rows, Inconsistent };
@@ -132,7 +112,7 @@ int TBitmap_Base::FlipVertical() {
   std::uint64_t stride = RowStride64(Width, BitCount);
   THeld held = HeldRows(*this, stride);
   if (held != THeld::Rows) return held == THeld::Nothing ? kOk : kErrCorrupt;
-  TTempRow temp(stride);
+  TLockedBlock temp(stride);
   if (!temp.Get()) return kErrMemory;
   for (LONG top = 0, bottom = Height - 1; top < bottom; ++top, --bottom) {
     BYTE* a = Bits + std::uint64_t(top) * stride;
@@ -149,7 +129,9 @@ int TBitmap_Base::MirrorHorizontal() {
   std::uint64_t stride = RowStride64(Width, BitCount);
   THeld held = HeldRows(*this, stride);
   if (held != THeld::Rows) return held == THeld::Nothing ? kOk : kErrCorrupt;
-  TTempRow temp(stride);
+  // Rows are assembled in a zero-filled scratch row and copied back whole,
+  // so the padding after the last pixel comes back as zeros.
+  TLockedBlock temp(stride);
   if (!temp.Get()) return kErrMemory;
   UtilVarMan.FillMirrorTables();
   for (LONG y = 0; y < Height; ++y) {

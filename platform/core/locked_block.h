@@ -1,5 +1,5 @@
-// A locked, zero-filled global memory block for a reader's scratch data,
-// freed when the scope ends. Get() is null when the memory cannot be had.
+// A locked, zero-filled global memory block for scratch data, freed when the
+// scope ends. Get() is null when the memory cannot be had.
 #pragma once
 
 #include <cstddef>
@@ -18,6 +18,10 @@ class TLockedBlock {
   TLockedBlock(const TLockedBlock&) = delete;
   TLockedBlock& operator=(const TLockedBlock&) = delete;
   BYTE* Get() const { return Data; }
+  template <typename T>
+  T* As() const {
+    return reinterpret_cast<T*>(Data);
+  }
 
  private:
   HGLOBAL Handle;
